@@ -1,0 +1,31 @@
+// Resource and command identifiers, shared by the resource script and the program.
+#pragma once
+
+#define IDM_MAINMENU   10
+
+#define IDM_NEW        100
+#define IDM_OPEN       101
+#define IDM_SAVEAS     103
+#define IDM_EXIT       106
+#define IDM_STOP       204
+#define IDM_PLAY       205
+#define IDM_PAUSE      206
+#define IDM_RECORD     207
+#define IDM_LOOP       300
+#define IDM_TRACKLIST  301
+#define IDM_VOLUME     302
+#define IDM_ABOUT      400
+#define IDM_HELP       401
+
+#define IDS_TITLE      1
+#define IDS_TRACKNAME  2
+#define IDS_INSTRUMENT 3
+#define IDS_VOLUME     4
+#define IDS_BALANCE    5
+#define IDS_POSITION   7
+
+#define IDI_PLAYER     400
+#define IDI_SMALL      401
+#define IDB_TOOLBAR    404
+#define IDD_ABOUT      998
+#define IDD_RECORD     999

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes (once) and prints a Wine prefix for this project's Windows programs and tests.
+#   scripts/wine-prefix.sh [null|x11]   (default null: headless through Wine's null graphics driver)
+# The prefix lives under $PLAYER_BUILD_ROOT (default build/) so every build tree has its own.
+set -euo pipefail
+kind=${1:-null}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${PLAYER_BUILD_ROOT:-$root/build}
+mkdir -p "$build_root"
+prefix=$(cd "$build_root" && pwd)/wine-$kind
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$prefix/.ready" ]; then
+  (
+    flock 9
+    if [ ! -f "$prefix/.ready" ]; then
+      rm -rf "$prefix"
+      WINEPREFIX="$prefix" wineboot -i >/dev/null 2>&1 || true
+      if [ "$kind" = null ]; then
+        WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+      else
+        # Wine draws its own title bars; no window manager to wait for under Xvfb.
+        WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      fi
+      WINEPREFIX="$prefix" wineserver -w
+      touch "$prefix/.ready"
+    fi
+  ) 9>"$build_root/.wine-$kind.lock"
+fi
+echo "$prefix"

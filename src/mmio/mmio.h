@@ -1,0 +1,26 @@
+// Playback and file handling on Windows: the sequencer operations, the open and save
+// dialogs. Includes the portable song layer.
+#pragma once
+
+#include "mmio/song.h"
+#include <mmsystem.h>
+
+// Sequencer operations. Positions and lengths are in eighths of a second.
+MCIDEVICEID mcimidiOpen(const char* szPath);
+DWORD mcimidiPlay(HWND hwndNotify, MCIDEVICEID wDeviceID);
+DWORD mcimidiStop(MCIDEVICEID wDeviceID);
+DWORD mcimidiPause(MCIDEVICEID wDeviceID);
+DWORD mcimidiClose(MCIDEVICEID wDeviceID);
+int mcimidiChange(void);
+int mcimidiError(DWORD dwError);
+
+// The two MCI calls the sequencer operations make. They go to the platform's sequencer,
+// or to the program's own where the platform has no MIDI output device; chosen once by
+// SelectSequencer at start-up.
+MCIERROR SequencerSendCommand(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param);
+BOOL SequencerGetErrorString(MCIERROR err, char* text, UINT size);
+void SelectSequencer(void);
+
+// File open and save.
+int mcimidiSelectFile(char* szFile);
+int mcimidiSaveFile(char* szFile);

@@ -1,0 +1,147 @@
+// The song layer: the song record, the event decoder, the reader that prepares a file image
+// for editing in place, the settings editor, the writer, and the whole-file writes.
+// Portable C++: it builds natively (tests, tools, fuzzing) and for Windows.
+#pragma once
+
+#include <cstddef>
+#include "mmio/wintypes.h"
+
+// ---- Song record ---------------------------------------------------------------------
+
+#define MAX_TRACKS 100
+
+#define MI_NONE  0xF0   // the track has no such event
+#define MI_MIXED 0xFF   // the track's events differ
+
+// Instrument codes of getinstr above 127.
+#define INSTR_INVALID 240
+#define INSTR_NONE    241
+#define INSTR_DRUMS   242
+#define INSTR_MIXED   255
+
+struct TRACKINFO {
+    DWORD dwSize;        // length of the chunk's event data in the image
+    char  szName[260];   // last name meta event, NUL-terminated
+    BYTE  bProgram;
+    BYTE  bVolume;
+    BYTE  bPan;
+    BYTE  bChannel;
+};
+
+struct MIDIINFO {
+    WORD wFormat;
+    WORD wNumTracks;
+    WORD wDivision;
+    WORD wNumListed;
+    int  nTrackIndex[MAX_TRACKS];   // list index -> chunk ordinal
+    TRACKINFO Track[MAX_TRACKS];    // by chunk ordinal
+};
+
+// Accessors; i is a list index (row). Out of range gives 0, "" or INSTR_NONE.
+const char* getmidiformat(const MIDIINFO* info);
+int getnumtracks(const MIDIINFO* info);
+int getticks(const MIDIINFO* info);
+DWORD gettracksize(const MIDIINFO* info, int i);
+int getvol(const MIDIINFO* info, int i);
+int getbal(const MIDIINFO* info, int i);
+const char* gettrackname(const MIDIINFO* info, int i);
+int getinstr(const MIDIINFO* info, int i);
+
+// ---- Event decoder -------------------------------------------------------------------
+
+// Event codes of getevent, also the setting codes of settrack.
+#define EV_NOTEOFF 0x80
+#define EV_NOTEON  0x90
+#define EV_PROGRAM 0xC0
+#define EV_VOLUME  7
+#define EV_PAN     10
+#define EV_NAME    3
+#define EV_END     0x2F
+#define EV_OTHER   33
+#define EV_BAD     19
+
+// One event of a track chunk, as the shared decoder sees it.
+struct MIDIEVENT {
+    DWORD dwDelta;         // delta-time in ticks
+    const BYTE* pStart;    // first byte of the event (its delta-time)
+    const BYTE* pStatus;   // its own status byte, or null on running status
+    BYTE bStatus;          // the status in force: 8n..En, F0, F7 or FF
+    BYTE bMeta;            // meta type for FF, else 0
+    const BYTE* pData;     // channel events: first data byte; F0/F7/FF: first byte after the length
+    DWORD cbData;          // number of bytes at pData
+    const BYTE* pNext;     // the byte after the event
+};
+
+#define DECODE_OK        1
+#define DECODE_BAD       0    // undecodable status (F1..FE but F7, or no status yet)
+#define DECODE_TRUNCATED (-1) // the event runs past end
+
+// Decodes the event at p, never reading at or past end. *pRunning is the running status:
+// read, and replaced by a channel status byte (meta and system-exclusive events do not
+// replace it).
+int DecodeEvent(const BYTE* p, const BYTE* end, BYTE* pRunning, MIDIEVENT* ev);
+
+// Reads a variable-length quantity at *pp (at most 4 bytes, never at or past end);
+// returns 0 and leaves *pp when it does not fit.
+int ReadVarLen(const BYTE** pp, const BYTE* end, DWORD* value);
+
+int getevent(BYTE** cursor, BYTE* end, char* text, int* value, int* channel);
+
+DWORD getbyte(const BYTE* p);
+DWORD getword(const BYTE* p);
+DWORD gettri(const BYTE* p);
+DWORD getdword(const BYTE* p);
+DWORD getlong(const BYTE* p);
+void setdword(BYTE* p, DWORD value);
+
+// ---- Reader, editor, writer ----------------------------------------------------------
+
+// Checks and prepares the image of dwFileBufSize bytes (allocated dwFileBufSize + 800),
+// fills the record; 1 = loaded, 0 = rejected.
+int readmidiinfo(BYTE* image, MIDIINFO* info);
+
+// Applies one setting to chunk ordinal track of the image in place; 1 or 0 (reported).
+int settrack(BYTE* image, int track, int code, int value);
+
+// Saves the image to szFile with the rows' names: names[k] is the text of row k's name box
+// (wNumListed entries; a null array or entry keeps the record's name). 1 or 0 (reported).
+int writemidiinfo(const char* szFile, const BYTE* image, const MIDIINFO* info, const char* const* names);
+
+// ---- Whole-file writes and the playback copy -----------------------------------------
+
+char* gettmpname(void);
+int settmp(const char* szFile, const BYTE* bytes, DWORD count);
+int deltmp(const char* szFile);
+
+// ---- Platform seam -------------------------------------------------------------------
+
+// Every message the song layer raises passes here. A null caption is the platform's default.
+typedef int (*REPORTPROC)(HWND owner, const char* text, const char* caption, UINT style);
+int Report(HWND owner, const char* text, const char* caption, UINT style);
+// Installs a handler instead of the platform's message box; returns the previous one.
+// A null handler restores the platform's.
+REPORTPROC SetReportProc(REPORTPROC proc);
+
+// Fixed memory for images and work buffers (GlobalAlloc/GlobalFree on Windows).
+BYTE* AllocFixed(DWORD size);
+void FreeFixed(BYTE* p);
+
+// ---- Shared state --------------------------------------------------------------------
+
+#define MODE_STOP  0
+#define MODE_PLAY  1
+#define MODE_PAUSE 2
+#define MODE_SEEK  3
+
+extern BYTE* pFileBuf;          // the file image
+extern DWORD dwFileBufSize;     // its valid length
+extern MIDIINFO MidiInfo;       // the song record
+extern HWND hWndMain;           // owner of the song layer's message boxes
+extern int nMode;
+extern int fFileLoaded;
+extern int fMidiChange;
+extern MCIDEVICEID wOutDeviceID;
+extern DWORD dwPlayPos;         // eighths of a second
+extern DWORD dwFileSize;        // eighths of a second
+extern char szFileName[260];
+extern char* sTmpName;
