@@ -13,6 +13,9 @@ DWORD mcimidiPause(MCIDEVICEID wDeviceID);
 DWORD mcimidiClose(MCIDEVICEID wDeviceID);
 int mcimidiChange(void);
 int mcimidiError(DWORD dwError);
+// The device's position in eighths of a second (the device counts milliseconds). When the
+// query fails the result is dwPlayPos, where the play started.
+DWORD mcimidiPosition(MCIDEVICEID wDeviceID);
 
 // The two MCI calls the sequencer operations make. They go to the platform's sequencer,
 // or to the program's own where the platform has no MIDI output device; chosen once by
@@ -20,6 +23,8 @@ int mcimidiError(DWORD dwError);
 MCIERROR SequencerSendCommand(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param);
 BOOL SequencerGetErrorString(MCIERROR err, char* text, UINT size);
 void SelectSequencer(void);
+// Makes the two calls go to the program's own sequencer whatever the platform has.
+void UseOwnSequencer(void);
 
 // File open and save.
 int mcimidiSelectFile(char* szFile);
