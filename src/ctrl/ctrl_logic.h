@@ -1,0 +1,89 @@
+// Pure helpers of the track view and its rows: the arithmetic of scrolling, the row layout
+// and control identifiers, the instrument lists and the solo logic. No platform calls, so
+// they build natively and are tested there.
+#pragma once
+
+#define ROW_PITCH 21    // pixels from one track row to the next
+#define MAX_ROWS  100   // one row per listed track, at most the song record's track limit
+
+// Columns of a row; a control's identifier is 100 * column + row.
+enum RowColumn { COL_ON = 0, COL_SOLO, COL_NAME, COL_INSTR, COL_VOL, COL_BAL, ROW_COLUMNS };
+
+int RowControlId(int column, int row);
+int ColumnOfId(int id);
+int RowOfId(int id);
+
+// Place of a row control in the unscrolled track view, in client pixels.
+struct RowRect { int x, y, cx, cy; };
+RowRect RowControlRect(int column, int row);
+
+// ---- Scrolling (positions count rows) --------------------------------------------------
+
+// Vertical scroll requests, numbered as the platform's SB_* codes.
+enum ScrollRequest {
+    SCROLL_LINEUP = 0, SCROLL_LINEDOWN = 1, SCROLL_PAGEUP = 2, SCROLL_PAGEDOWN = 3,
+    SCROLL_THUMBPOSITION = 4, SCROLL_THUMBTRACK = 5, SCROLL_TOP = 6, SCROLL_BOTTOM = 7,
+    SCROLL_ENDSCROLL = 8
+};
+
+// Whole rows that fit in a client area of this height.
+int WholeRows(int clientHeight);
+// Highest scroll position for nTracks rows of which nVisible fit: 0 when all fit, otherwise
+// nTracks - 1, so the view can scroll until only the last row is at the top. It is -1 when
+// there are no rows and not even one fits; positions still clamp to 0 then.
+int ScrollRangeFor(int nTracks, int nVisible);
+// Position a request asks for before clamping; false when the request moves nothing at all
+// (the thumb being dragged: the view follows only when it is released).
+bool ScrollRequestTarget(int request, int thumb, int pos, int range, int nVisible, int* target);
+// Clamps to range first and to 0 last, so a range of -1 still ends at 0.
+int ClampScrollPos(int pos, int range);
+
+// ---- Values from the row controls ------------------------------------------------------
+
+// A selection or slider position is applied only when its low byte, as a signed byte, is not
+// negative: no selection (-1) and entries from 128 up are ignored.
+bool IsApplicableValue(long value);
+
+// ---- Instrument lists ------------------------------------------------------------------
+
+enum InstrumentList {
+    INSTRLIST_PROGRAMS,   // the 128 program names, entry k = program k, enabled
+    INSTRLIST_DRUMS,      // one fixed entry, disabled
+    INSTRLIST_MIXED       // one fixed entry, disabled
+};
+// The list shown for an instrument code of the song record (0..127 or 240, 241, 242, 255).
+InstrumentList InstrumentListFor(int code);
+// The single entry of a fixed list ("Standard Midi Drums" or "Mixed Music"); null for the
+// program list.
+const char* FixedInstrumentEntry(InstrumentList list);
+
+extern const char* const gmprogname[128];
+
+// ---- Solo ------------------------------------------------------------------------------
+
+struct SoloRow {
+    bool fOn;     // the On box is checked
+    bool fSolo;   // the Solo button is checked
+};
+
+enum RowEnable { ROW_KEEP = 0, ROW_ENABLE, ROW_DISABLE };
+
+struct SoloStep {
+    int row;
+    int enable;     // RowEnable: what happens to the row's controls (Solo button excluded)
+    bool fToggle;   // swap the track's note events (mute it or lift its mute)
+};
+
+// What one click on a Solo button does, in the order it must be applied: first the clicked
+// button's new mark, then the mark taken from the row that was solo, then the steps.
+struct SoloPlan {
+    int nClicked;
+    bool fClickedSolo;   // new mark of the clicked button
+    int nUnchecked;      // row whose Solo button loses its mark (the solo moves), or -1
+    int nSteps;
+    SoloStep steps[MAX_ROWS];
+};
+
+// Keeps this invariant: a track is muted exactly when its On box is unchecked or some other
+// row is solo; a track whose On box is unchecked is never toggled.
+void PlanSolo(const SoloRow* rows, int nRows, int clicked, SoloPlan* plan);

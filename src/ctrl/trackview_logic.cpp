@@ -1,0 +1,40 @@
+// Scrolling arithmetic of the track view: positions count whole rows.
+#include "ctrl/ctrl_logic.h"
+
+int WholeRows(int clientHeight)
+{
+    return clientHeight > 0 ? clientHeight / ROW_PITCH : 0;
+}
+
+int ScrollRangeFor(int nTracks, int nVisible)
+{
+    // n - v < 0, not <= 0: exactly as many rows as fit still scroll, down to the last one.
+    if (nTracks - nVisible < 0)
+        return 0;
+    return nTracks - 1;
+}
+
+bool ScrollRequestTarget(int request, int thumb, int pos, int range, int nVisible, int* target)
+{
+    switch (request) {
+    case SCROLL_LINEUP:        *target = pos - 1; break;
+    case SCROLL_LINEDOWN:      *target = pos + 1; break;
+    case SCROLL_PAGEUP:        *target = pos - nVisible; break;
+    case SCROLL_PAGEDOWN:      *target = pos + nVisible; break;
+    case SCROLL_THUMBPOSITION: *target = thumb; break;
+    case SCROLL_THUMBTRACK:    return false;
+    case SCROLL_TOP:           *target = 0; break;
+    case SCROLL_BOTTOM:        *target = range; break;
+    default:                   *target = pos; break;
+    }
+    return true;
+}
+
+int ClampScrollPos(int pos, int range)
+{
+    if (pos > range)
+        pos = range;
+    if (pos < 0)
+        pos = 0;
+    return pos;
+}
