@@ -59,9 +59,12 @@ int getinstr(const MIDIINFO* info, int i);
 #define EV_END     0x2F
 #define EV_OTHER   33
 #define EV_BAD     19
+#define EV_CUT     0x7F   // the event runs past the end given; getevent leaves the cursor at that end
 
-// One event of a track chunk, as the shared decoder sees it.
-struct MIDIEVENT {
+// One event of a track chunk, as the shared decoder sees it. <mmsystem.h> already names its
+// stream-buffer record MIDIEVENT, so the record is SONGEVENT and MIDIEVENT is an alias for it
+// in the program's own code (defined after the platform headers are in).
+struct SONGEVENT {
     DWORD dwDelta;         // delta-time in ticks
     const BYTE* pStart;    // first byte of the event (its delta-time)
     const BYTE* pStatus;   // its own status byte, or null on running status
@@ -71,6 +74,7 @@ struct MIDIEVENT {
     DWORD cbData;          // number of bytes at pData
     const BYTE* pNext;     // the byte after the event
 };
+#define MIDIEVENT SONGEVENT
 
 #define DECODE_OK        1
 #define DECODE_BAD       0    // undecodable status (F1..FE but F7, or no status yet)
@@ -85,7 +89,17 @@ int DecodeEvent(const BYTE* p, const BYTE* end, BYTE* pRunning, MIDIEVENT* ev);
 // returns 0 and leaves *pp when it does not fit.
 int ReadVarLen(const BYTE** pp, const BYTE* end, DWORD* value);
 
+// Decodes the event at *cursor (never at or past end) with the shared running status and moves
+// the cursor past it. text (260 chars, may be null): [0] = 0 for an own status byte, 1 on
+// running status; the name for EV_NAME. value: controller value or program. channel: low
+// four bits of the status in force.
 int getevent(BYTE** cursor, BYTE* end, char* text, int* value, int* channel);
+
+// The event code of a decoded event (EV_NOTEOFF ... EV_OTHER); value as for getevent.
+int EventCode(const MIDIEVENT* ev, int* value);
+
+// The running status that getevent, the reader, the editor and the writer share.
+BYTE* SharedRunningStatus(void);
 
 DWORD getbyte(const BYTE* p);
 DWORD getword(const BYTE* p);
@@ -112,6 +126,9 @@ int writemidiinfo(const char* szFile, const BYTE* image, const MIDIINFO* info, c
 char* gettmpname(void);
 int settmp(const char* szFile, const BYTE* bytes, DWORD count);
 int deltmp(const char* szFile);
+// Writes a temporary file beside szFile, flushes it and then puts it in szFile's place, so an
+// existing file is either replaced whole or left untouched. 1, or 0 after a report.
+int ReplaceFileAtomically(const char* szFile, const BYTE* bytes, DWORD count);
 
 // ---- Platform seam -------------------------------------------------------------------
 
@@ -125,6 +142,10 @@ REPORTPROC SetReportProc(REPORTPROC proc);
 // Fixed memory for images and work buffers (GlobalAlloc/GlobalFree on Windows).
 BYTE* AllocFixed(DWORD size);
 void FreeFixed(BYTE* p);
+// Installs a gate that AllocFixed asks first: 0 refuses the allocation (tests make
+// allocations fail with it). Returns the previous gate; null removes it.
+typedef int (*ALLOCGATE)(DWORD size);
+ALLOCGATE SetAllocGate(ALLOCGATE gate);
 
 // ---- Shared state --------------------------------------------------------------------
 
