@@ -13,3 +13,28 @@ LRESULT CALLBACK TrackViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 // The text of row's name box (what Save As writes as that track's name), at most
 // size - 1 characters; returns its length, 0 for a row that does not exist.
 int GetRowName(int row, char* buf, int size);
+
+// ---- State of the track view and its rows (read by tests) ----------------------------
+
+extern HWND hwndTrackViewSt;   // the header line above the rows
+extern int nScrollPos;         // row shown at the top of the view
+extern int nRange;             // highest scroll position
+extern int nScroll;            // the last scroll step, in rows (old minus new)
+extern WORD chClient;          // client height of the track view, pixels
+
+extern HWND hwndOn[100];
+extern HWND hwndOnly[100];
+extern HWND hwndName[100];
+extern HWND hwndInstr[100];
+extern HWND hwndVol[100];
+extern HWND hwndBal[100];
+
+// Number of rows built for the song now shown.
+int GetTrackViewRowCount(void);
+// Back to the top, with the scroll range of the song now loaded (after building rows).
+void ResetTrackViewScroll(HWND hwndTrackView);
+
+// The row notifications of TrackViewWndProc (the rest of the procedure is sizing and
+// scrolling).
+void OnRowCommand(HWND hwnd, int id, int code, HWND hwndCtl);
+void OnRowSlider(HWND hwnd, int request, HWND hwndSlider);

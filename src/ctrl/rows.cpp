@@ -1,0 +1,280 @@
+// The track rows: one row of six controls per listed track, and the notifications that turn
+// the user's changes into edits of the file image.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ctrl/ctrl.h"
+#include "ctrl/ctrl_logic.h"
+#include "main/main.h"
+#include "mmio/mmio.h"
+
+HWND hwndOn[MAX_ROWS];
+HWND hwndOnly[MAX_ROWS];
+HWND hwndName[MAX_ROWS];
+HWND hwndInstr[MAX_ROWS];
+HWND hwndVol[MAX_ROWS];
+HWND hwndBal[MAX_ROWS];
+
+// Rows built for the song now shown: the ones destroyed at the next load.
+static int items;
+// Instrument boxes built with a single fixed entry ("Standard Midi Drums" or "Mixed Music").
+// They stay disabled whatever the solo does: their entry 0 is no program to apply.
+static bool fInstrFixed[MAX_ROWS];
+
+static HWND* const rowControls[ROW_COLUMNS] = {hwndOn, hwndOnly, hwndName, hwndInstr, hwndVol, hwndBal};
+
+int GetTrackViewRowCount(void)
+{
+    return items;
+}
+
+static int ChunkOfRow(int row)
+{
+    return MidiInfo.nTrackIndex[row];
+}
+
+// ---- Building the rows -----------------------------------------------------------------
+
+static HWND CreateRowControl(HWND hwndView, int column, int row, DWORD exStyle, const char* cls,
+                             DWORD style, const char* title)
+{
+    RowRect rc = RowControlRect(column, row);
+    HWND hwnd = CreateWindowExA(exStyle, cls, title, style, rc.x, rc.y, rc.cx, rc.cy, hwndView,
+                                (HMENU)(INT_PTR)RowControlId(column, row), hInst, NULL);
+    rowControls[column][row] = hwnd;
+    return hwnd;
+}
+
+static void FillInstrumentBox(HWND hwndBox, int row)
+{
+    int code = getinstr(&MidiInfo, row);
+    InstrumentList list = InstrumentListFor(code);
+    if (list == INSTRLIST_PROGRAMS) {
+        for (int k = 0; k < 128; k++)
+            SendMessageA(hwndBox, CB_INSERTSTRING, (WPARAM)-1, (LPARAM)gmprogname[k]);
+        SendMessageA(hwndBox, CB_SETCURSEL, (WPARAM)code, 0);
+        fInstrFixed[row] = false;
+    } else {
+        SendMessageA(hwndBox, CB_INSERTSTRING, (WPARAM)-1, (LPARAM)FixedInstrumentEntry(list));
+        EnableWindow(hwndBox, FALSE);
+        SendMessageA(hwndBox, CB_SETCURSEL, 0, 0);
+        fInstrFixed[row] = true;
+    }
+}
+
+static void SetUpSlider(HWND hwndSlider, int pos)
+{
+    SendMessageA(hwndSlider, TBM_SETRANGE, TRUE, MAKELPARAM(0, 127));
+    SendMessageA(hwndSlider, TBM_SETTICFREQ, 64, 0);
+    SendMessageA(hwndSlider, TBM_SETPOS, TRUE, pos);
+}
+
+// Creates and sets up the six controls of one row; false as soon as one cannot be created.
+static bool BuildRow(HWND hwndView, int row)
+{
+    HWND hwnd = CreateRowControl(hwndView, COL_ON, row, 0, "BUTTON",
+                                 WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, NULL);
+    if (!hwnd)
+        return false;
+    SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+
+    // A plain radio button never sets its own mark: the solo logic does.
+    if (!CreateRowControl(hwndView, COL_SOLO, row, 0, "BUTTON",
+                          WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON, NULL))
+        return false;
+
+    hwnd = CreateRowControl(hwndView, COL_NAME, row, WS_EX_CLIENTEDGE, "EDIT",
+                            WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, gettrackname(&MidiInfo, row));
+    if (!hwnd)
+        return false;
+    SendMessageA(hwnd, WM_SETFONT, (WPARAM)hfont, TRUE);
+    SendMessageA(hwnd, EM_LIMITTEXT, 255, 0);
+
+    hwnd = CreateRowControl(hwndView, COL_INSTR, row, 0, "COMBOBOX",
+                            WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | CBS_DROPDOWNLIST, NULL);
+    if (!hwnd)
+        return false;
+    FillInstrumentBox(hwnd, row);
+    SendMessageA(hwnd, WM_SETFONT, (WPARAM)hfont, TRUE);
+    SendMessageA(hwnd, CB_SETITEMHEIGHT, (WPARAM)-1, 14);
+
+    hwnd = CreateRowControl(hwndView, COL_VOL, row, 0, TRACKBAR_CLASSA,
+                            WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, "");
+    if (!hwnd)
+        return false;
+    SetUpSlider(hwnd, getvol(&MidiInfo, row));
+
+    hwnd = CreateRowControl(hwndView, COL_BAL, row, 0, TRACKBAR_CLASSA,
+                            WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, "");
+    if (!hwnd)
+        return false;
+    SetUpSlider(hwnd, getbal(&MidiInfo, row));
+    return true;
+}
+
+// Destroys the controls of rows 0..nRows-1, in row order and, within a row, column order.
+// Handles of controls already gone (destroyed with their parent) are only forgotten.
+static bool DestroyRows(int nRows)
+{
+    for (int row = 0; row < nRows; row++) {
+        for (int column = 0; column < ROW_COLUMNS; column++) {
+            HWND& hwnd = rowControls[column][row];
+            if (hwnd && IsWindow(hwnd) && !DestroyWindow(hwnd))
+                return false;
+            hwnd = NULL;
+        }
+        fInstrFixed[row] = false;
+    }
+    return true;
+}
+
+int InsertTrackViewItems(HWND hwndTrackView)
+{
+    ShowWindow(hwndTrackView, SW_HIDE);
+    if (!DestroyRows(items))
+        return 0;
+    items = 0;
+
+    int n = getnumtracks(&MidiInfo);
+    if (n > MAX_ROWS)
+        n = MAX_ROWS;
+    for (int row = 0; row < n; row++) {
+        if (!BuildRow(hwndTrackView, row)) {
+            // Rows of a failed build are not counted, so no later load would remove them.
+            DestroyRows(row + 1);
+            return 0;
+        }
+    }
+
+    ResetTrackViewScroll(hwndTrackView);
+    ShowWindow(hwndTrackView, SW_SHOWNORMAL);
+    ShowWindow(hwndTrackViewSt, SW_SHOWNORMAL);
+    items = n;
+    return 1;
+}
+
+// ---- Reading back ----------------------------------------------------------------------
+
+int GetRowName(int row, char* buf, int size)
+{
+    if (!buf || size <= 0)
+        return 0;
+    buf[0] = '\0';
+    if (row < 0 || row >= items || !hwndName[row])
+        return 0;
+
+    // EM_GETLINE takes the buffer's capacity in its first word and does not terminate.
+    char line[1024];
+    WORD capacity = (WORD)(sizeof line - 1);
+    CopyMemory(line, &capacity, sizeof capacity);
+    int len = (int)SendMessageA(hwndName[row], EM_GETLINE, 0, (LPARAM)line);
+    if (len < 0)
+        len = 0;
+    if (len > (int)capacity)
+        len = capacity;
+    if (len > size - 1)
+        len = size - 1;
+    CopyMemory(buf, line, len);
+    buf[len] = '\0';
+    return len;
+}
+
+// ---- Notifications ---------------------------------------------------------------------
+
+// Swaps the track's note events: mutes it or lifts its mute.
+static void ToggleTrack(int row)
+{
+    settrack(pFileBuf, ChunkOfRow(row), EV_NOTEOFF, 0);
+}
+
+static void EnableRowControls(int row, bool fEnable)
+{
+    EnableWindow(hwndOn[row], fEnable);
+    EnableWindow(hwndName[row], fEnable);
+    if (!fInstrFixed[row])
+        EnableWindow(hwndInstr[row], fEnable);
+    EnableWindow(hwndVol[row], fEnable);
+    EnableWindow(hwndBal[row], fEnable);
+}
+
+static void OnSoloClicked(int row)
+{
+    SoloRow rows[MAX_ROWS];
+    for (int j = 0; j < items; j++) {
+        rows[j].fOn = SendMessageA(hwndOn[j], BM_GETCHECK, 0, 0) == BST_CHECKED;
+        rows[j].fSolo = SendMessageA(hwndOnly[j], BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    SoloPlan plan;
+    PlanSolo(rows, items, row, &plan);
+
+    SendMessageA(hwndOnly[row], BM_SETCHECK, plan.fClickedSolo ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (plan.nUnchecked >= 0)
+        SendMessageA(hwndOnly[plan.nUnchecked], BM_SETCHECK, BST_UNCHECKED, 0);
+    for (int i = 0; i < plan.nSteps; i++) {
+        const SoloStep& step = plan.steps[i];
+        if (step.enable != ROW_KEEP)
+            EnableRowControls(step.row, step.enable == ROW_ENABLE);
+        if (step.fToggle)
+            ToggleTrack(step.row);
+    }
+}
+
+static void OnInstrumentChosen(int row, HWND hwndBox)
+{
+    if (fInstrFixed[row])
+        return;
+    LRESULT sel = SendMessageA(hwndBox, CB_GETCURSEL, 0, 0);
+    if (!IsApplicableValue((long)sel))
+        return;
+    MidiInfo.Track[ChunkOfRow(row)].bProgram = (BYTE)sel;
+    settrack(pFileBuf, ChunkOfRow(row), EV_PROGRAM, (int)sel);
+    mcimidiChange();
+}
+
+void OnRowCommand(HWND, int id, int code, HWND hwndCtl)
+{
+    int row = RowOfId(id);
+    if (row >= items || !pFileBuf)
+        return;
+    switch (ColumnOfId(id)) {
+    case COL_ON:
+        // The box flips its own mark; each message swaps the track between muted and not.
+        ToggleTrack(row);
+        mcimidiChange();
+        break;
+    case COL_SOLO:
+        OnSoloClicked(row);
+        mcimidiChange();
+        break;
+    case COL_INSTR:
+        if (code == CBN_SELCHANGE)
+            OnInstrumentChosen(row, hwndCtl);
+        break;
+    }
+}
+
+void OnRowSlider(HWND, int request, HWND hwndSlider)
+{
+    // Applied once per drag, click or key press, never while the thumb moves.
+    if (request != TB_ENDTRACK || !hwndSlider || !pFileBuf)
+        return;
+    LRESULT pos = SendMessageA(hwndSlider, TBM_GETPOS, 0, 0);
+    if (!IsApplicableValue((long)pos))
+        return;
+    for (int row = 0; row < items; row++) {
+        if (hwndVol[row] == hwndSlider) {
+            MidiInfo.Track[ChunkOfRow(row)].bVolume = (BYTE)pos;
+            settrack(pFileBuf, ChunkOfRow(row), EV_VOLUME, (int)pos);
+            mcimidiChange();
+            return;
+        }
+    }
+    for (int row = 0; row < items; row++) {
+        if (hwndBal[row] == hwndSlider) {
+            MidiInfo.Track[ChunkOfRow(row)].bPan = (BYTE)pos;
+            settrack(pFileBuf, ChunkOfRow(row), EV_PAN, (int)pos);
+            mcimidiChange();
+            return;
+        }
+    }
+}

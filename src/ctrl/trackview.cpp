@@ -1,0 +1,166 @@
+// The track view window: a fixed column header and, below it, the scrolling child window
+// that holds the track rows. Sizing and scrolling live here; the rows are in rows.cpp.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ctrl/ctrl.h"
+#include "ctrl/ctrl_logic.h"
+#include "main/main.h"
+#include "mmio/song.h"
+
+static_assert(SCROLL_LINEUP == SB_LINEUP && SCROLL_LINEDOWN == SB_LINEDOWN &&
+              SCROLL_PAGEUP == SB_PAGEUP && SCROLL_PAGEDOWN == SB_PAGEDOWN &&
+              SCROLL_THUMBPOSITION == SB_THUMBPOSITION && SCROLL_THUMBTRACK == SB_THUMBTRACK &&
+              SCROLL_TOP == SB_TOP && SCROLL_BOTTOM == SB_BOTTOM && SCROLL_ENDSCROLL == SB_ENDSCROLL,
+              "scroll requests keep the platform's numbers");
+
+HWND hwndTrackViewSt;
+int nScrollPos;
+int nRange;
+int nScroll;
+WORD chClient;
+
+static const char szTrackViewClass[] = "TrackView";
+
+// The spaces line the words up over the row controls.
+static const char szTrackViewHeader[] =
+    "On  Solo          Track Name                         Instrument"
+    "                                Volume                              Balance";
+static_assert(sizeof szTrackViewHeader - 1 == 138, "the header is one line of 138 characters");
+
+HWND CreateTrackView(HINSTANCE hInstance, HWND hwndParent)
+{
+    WNDCLASSA wc = {};
+    wc.style = 0;
+    wc.lpfnWndProc = TrackViewWndProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = hInstance;
+    wc.hIcon = NULL;
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)GetStockObject(LTGRAY_BRUSH);
+    wc.lpszMenuName = NULL;
+    wc.lpszClassName = szTrackViewClass;
+    if (!RegisterClassA(&wc))
+        return NULL;
+
+    HWND hwndView = CreateWindowExA(0, szTrackViewClass, NULL, WS_CHILD | WS_DLGFRAME | WS_VSCROLL,
+                                    0, 0, 0, 0, hwndParent, NULL, hInstance, NULL);
+    hwndTrackViewSt = CreateWindowExA(0, "static", szTrackViewHeader,
+                                      WS_CHILD | WS_DLGFRAME | SS_SIMPLE, 0, 0, 0, 20, hwndParent,
+                                      (HMENU)(INT_PTR)-1, hInstance, NULL);
+    if (!hwndView || !hwndTrackViewSt) {
+        // A header without its view would only sit in the way; a view without its header is
+        // left alone, since destroying it would end the program.
+        if (!hwndView && hwndTrackViewSt) {
+            DestroyWindow(hwndTrackViewSt);
+            hwndTrackViewSt = NULL;
+        }
+        return NULL;
+    }
+    SendMessageA(hwndTrackViewSt, WM_SETFONT, (WPARAM)hfont, TRUE);
+    ResizeTrackView(hwndView, hwndParent);
+    return hwndView;
+}
+
+static int WindowHeight(HWND hwnd)
+{
+    RECT rc = {};
+    GetWindowRect(hwnd, &rc);
+    return rc.bottom - rc.top;
+}
+
+int ResizeTrackView(HWND hwndTrackView, HWND hwndParent)
+{
+    RECT client = {};
+    GetClientRect(hwndParent, &client);
+    int toolbarHeight = hWndToolbar ? WindowHeight(hWndToolbar) : 0;
+    int headerHeight = WindowHeight(hwndTrackViewSt);
+    int width = client.right - client.left;
+
+    MoveWindow(hwndTrackViewSt, client.left, client.top + toolbarHeight, width, headerHeight, TRUE);
+    headerHeight = WindowHeight(hwndTrackViewSt);
+    MoveWindow(hwndTrackView, client.left, client.top + toolbarHeight + headerHeight, width,
+               (client.bottom - client.top) - toolbarHeight - headerHeight, TRUE);
+    return 1;
+}
+
+// The main window keeps its top-left corner; only its outer size changes.
+static int SizeMainWindow(int cx, int cy)
+{
+    RECT rc = {};
+    GetWindowRect(hWndMain, &rc);
+    MoveWindow(hWndMain, rc.left, rc.top, cx, cy, TRUE);
+    return 1;
+}
+
+int ShowTrack(void)
+{
+    return SizeMainWindow(585, 417);
+}
+
+int HideTrack(void)
+{
+    return SizeMainWindow(445, 95);
+}
+
+static void SetTrackViewScrollRange(HWND hwnd, int nVisible, BOOL fRedraw)
+{
+    nRange = ScrollRangeFor(getnumtracks(&MidiInfo), nVisible);
+    // A range of -1 (no rows, not even one fits) shows as no range at all.
+    SetScrollRange(hwnd, SB_VERT, 0, nRange > 0 ? nRange : 0, fRedraw);
+}
+
+static LRESULT OnTrackViewSize(HWND hwnd, LPARAM lParam)
+{
+    chClient = HIWORD(lParam);
+    // Scrolled away from the top: the range stays until the view is back at the top.
+    if (nRange != 0 && nScrollPos != 0)
+        return 0;
+    SetTrackViewScrollRange(hwnd, WholeRows(chClient), TRUE);
+    return 0;
+}
+
+static LRESULT OnTrackViewScroll(HWND hwnd, WPARAM wParam)
+{
+    int target = 0;
+    if (!ScrollRequestTarget(LOWORD(wParam), HIWORD(wParam), nScrollPos, nRange,
+                             WholeRows(chClient), &target))
+        return 0;
+    nScrollPos = ClampScrollPos(target, nRange);
+    nScroll = GetScrollPos(hwnd, SB_VERT) - nScrollPos;
+    SetScrollPos(hwnd, SB_VERT, nScrollPos, TRUE);
+    // Moves the row controls with the contents; a positive step moves them down.
+    ScrollWindow(hwnd, 0, ROW_PITCH * nScroll, NULL, NULL);
+    return 0;
+}
+
+// Called by InsertTrackViewItems once the rows of a new song stand in the view.
+void ResetTrackViewScroll(HWND hwnd)
+{
+    nScrollPos = 0;
+    RECT rc = {};
+    GetClientRect(hwnd, &rc);
+    SetTrackViewScrollRange(hwnd, WholeRows(rc.bottom - rc.top), FALSE);
+    SetScrollPos(hwnd, SB_VERT, 0, TRUE);
+}
+
+LRESULT CALLBACK TrackViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_SIZE:
+        return OnTrackViewSize(hwnd, lParam);
+    case WM_VSCROLL:
+        return OnTrackViewScroll(hwnd, wParam);
+    case WM_COMMAND:
+        OnRowCommand(hwnd, LOWORD(wParam), HIWORD(wParam), (HWND)lParam);
+        break;
+    case WM_HSCROLL:
+        OnRowSlider(hwnd, LOWORD(wParam), (HWND)lParam);
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
