@@ -115,7 +115,12 @@ void setdword(BYTE* p, DWORD value);
 int readmidiinfo(BYTE* image, MIDIINFO* info);
 
 // Applies one setting to chunk ordinal track of the image in place; 1 or 0 (reported).
+// The image is dwFileBufSize bytes long.
 int settrack(BYTE* image, int track, int code, int value);
+
+// Finds chunk ordinal track of an image of size bytes by its chunk lengths; its events lie in
+// [*start, *end). 0 when the image does not hold that chunk whole.
+int FindTrackChunk(const BYTE* image, DWORD size, int track, DWORD* start, DWORD* end);
 
 // Saves the image to szFile with the rows' names: names[k] is the text of row k's name box
 // (wNumListed entries; a null array or entry keeps the record's name). 1 or 0 (reported).
