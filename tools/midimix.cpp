@@ -1,0 +1,321 @@
+// midimix: loads a MIDI file the way the player's Open does, applies track settings the way
+// the track rows do, prints the song record, and writes the playback image or a saved song.
+// Batch edits without the window, the song layer's benchmark and its black-box test surface.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "mmio/song.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: midimix FILE [--mute ROW]... [--volume ROW=V]... [--pan ROW=V]...\n"
+    "               [--program ROW=P]... [--name ROW=TEXT]... [--prepared OUT] [--save OUT]\n"
+    "\n"
+    "Loads FILE as the player opens it and prints the song record: the header values, one\n"
+    "'chunk' line per track chunk and one 'row' line per listed track (a row of the track view).\n"
+    "ROW counts the listed tracks from 0; V and P are 0 to 127. Settings apply in the order given:\n"
+    "  --mute ROW         switch the row's notes off (the same again switches them back on)\n"
+    "  --volume ROW=V     main volume (controller 7)\n"
+    "  --pan ROW=V        balance (controller 10)\n"
+    "  --program ROW=P    instrument (General MIDI program)\n"
+    "  --name ROW=TEXT    the row's name for --save (at most 255 characters are kept)\n"
+    "  --prepared OUT     write the prepared image as the player's playback copy holds it\n"
+    "  --save OUT         save the song as the player's Save As does, with the rows' names\n"
+    "Messages of the song layer go to stderr as 'CAPTION: TEXT'.\n"
+    "Exit status: 0 loaded and every write done; 2 the file is not a song this player edits\n"
+    "(only --prepared is then done); 1 any other failure.\n";
+
+const int kNameBoxLimit = 255;   // characters a row's name box holds
+
+enum EditKind { EDIT_MUTE, EDIT_VOLUME, EDIT_PAN, EDIT_PROGRAM, EDIT_NAME };
+
+struct Edit {
+    EditKind kind;
+    int row;
+    int value;          // 0..127 for volume, pan and program
+    std::string text;   // for a name
+};
+
+struct Options {
+    const char* file = nullptr;
+    std::vector<Edit> edits;
+    const char* prepared = nullptr;
+    const char* save = nullptr;
+};
+
+// Prints one message of the song layer as a single line: a null caption stands for the
+// platform's default one, and line breaks are shown as \n.
+int PrintReport(HWND, const char* text, const char* caption, UINT)
+{
+    std::string line = caption ? caption : "Error";
+    line += ": ";
+    for (const char* p = text ? text : ""; *p; p++) {
+        if (*p == '\n')
+            line += "\\n";
+        else if (*p != '\r')
+            line += *p;
+    }
+    fprintf(stderr, "%s\n", line.c_str());
+    fflush(stderr);
+    return 1;   // IDOK
+}
+
+bool Fail(const char* what, const char* arg)
+{
+    fprintf(stderr, "midimix: %s: %s\n%s", what, arg, kUsage);
+    return false;
+}
+
+// A decimal number from first to last (exclusive) within 0..max.
+bool ParseNumber(const char* first, const char* last, int max, int* out)
+{
+    if (first == last || last - first > 9)
+        return false;
+    int n = 0;
+    for (const char* p = first; p < last; p++) {
+        if (*p < '0' || *p > '9')
+            return false;
+        n = n * 10 + (*p - '0');
+    }
+    if (n > max)
+        return false;
+    *out = n;
+    return true;
+}
+
+bool ParseRow(const char* arg, Edit* edit)
+{
+    return ParseNumber(arg, arg + strlen(arg), MAX_TRACKS - 1, &edit->row);
+}
+
+// ROW=V with V in 0..127, or ROW=TEXT for a name.
+bool ParseRowValue(const char* arg, Edit* edit)
+{
+    const char* eq = strchr(arg, '=');
+    if (!eq || !ParseNumber(arg, eq, MAX_TRACKS - 1, &edit->row))
+        return false;
+    if (edit->kind == EDIT_NAME) {
+        edit->text.assign(eq + 1, strnlen(eq + 1, kNameBoxLimit));
+        return true;
+    }
+    return ParseNumber(eq + 1, eq + strlen(eq), 127, &edit->value);
+}
+
+bool ParseArguments(int argc, char** argv, Options* opt)
+{
+    static const struct { const char* flag; EditKind kind; } kEditFlags[] = {
+        {"--mute", EDIT_MUTE}, {"--volume", EDIT_VOLUME}, {"--pan", EDIT_PAN},
+        {"--program", EDIT_PROGRAM}, {"--name", EDIT_NAME},
+    };
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        if (arg[0] != '-' || arg[1] == '\0') {
+            if (opt->file)
+                return Fail("more than one FILE", arg);
+            opt->file = arg;
+            continue;
+        }
+        bool isWrite = !strcmp(arg, "--prepared") || !strcmp(arg, "--save");
+        const EditKind* kind = nullptr;
+        for (const auto& f : kEditFlags)
+            if (!strcmp(arg, f.flag))
+                kind = &f.kind;
+        if (!isWrite && !kind)
+            return Fail("unknown option", arg);
+        if (i + 1 >= argc)
+            return Fail("missing value after", arg);
+        const char* value = argv[++i];
+        if (isWrite) {
+            const char** slot = arg[2] == 'p' ? &opt->prepared : &opt->save;
+            if (*slot)
+                return Fail("given twice", arg);
+            *slot = value;
+            continue;
+        }
+        Edit edit{*kind, 0, 0, std::string()};
+        bool ok = *kind == EDIT_MUTE ? ParseRow(value, &edit) : ParseRowValue(value, &edit);
+        if (!ok) {
+            std::string what = std::string("bad value for ") + arg;
+            return Fail(what.c_str(), value);
+        }
+        opt->edits.push_back(edit);
+    }
+    if (!opt->file)
+        return Fail("missing", "FILE");
+    return true;
+}
+
+// Reads the whole file into a new image with the reader's headroom, as Open does.
+bool LoadImage(const char* path)
+{
+    FILE* f = fopen(path, "rb");
+    if (!f) {
+        Report(nullptr, "File open failed.", nullptr, MB_OK);
+        return false;
+    }
+    long size = -1;
+    if (fseek(f, 0, SEEK_END) == 0)
+        size = ftell(f);
+    if (size < 0 || (unsigned long)size > 0xFFFFFFFFul - 800 || fseek(f, 0, SEEK_SET) != 0) {
+        fclose(f);
+        Report(nullptr, "GetFileSize failed!", nullptr, MB_OK);
+        return false;
+    }
+    dwFileBufSize = (DWORD)size;
+    pFileBuf = AllocFixed(dwFileBufSize + 800);
+    if (!pFileBuf) {
+        fclose(f);
+        dwFileBufSize = 0;
+        Report(nullptr, "GlobalAlloc failed!", nullptr, MB_OK);
+        return false;
+    }
+    size_t got = fread(pFileBuf, 1, dwFileBufSize, f);
+    fclose(f);
+    if (got != dwFileBufSize) {
+        dwFileBufSize = 0;
+        Report(nullptr, "Zero bytes read.", nullptr, MB_OK);
+        return false;
+    }
+    return true;
+}
+
+// Shows a name on one line: the text up to its NUL, line breaks as \n and \r.
+std::string PrintableName(const char* name)
+{
+    std::string s;
+    for (const char* p = name; *p; p++) {
+        if (*p == '\n')
+            s += "\\n";
+        else if (*p == '\r')
+            s += "\\r";
+        else
+            s += *p;
+    }
+    return s;
+}
+
+bool IsListed(const MIDIINFO* info, int chunk)
+{
+    for (int k = 0; k < info->wNumListed && k < MAX_TRACKS; k++)
+        if (info->nTrackIndex[k] == chunk)
+            return true;
+    return false;
+}
+
+void PrintRecord(const MIDIINFO* info)
+{
+    printf("format %u\ntracks %u\ndivision %u\nlisted %u\n", (unsigned)info->wFormat,
+           (unsigned)info->wNumTracks, (unsigned)info->wDivision, (unsigned)info->wNumListed);
+    for (int c = 0; c < info->wNumTracks && c < MAX_TRACKS; c++) {
+        const TRACKINFO& t = info->Track[c];
+        printf("chunk %d size %lu channel %u program %u volume %u pan %u listed %s name \"%s\"\n", c,
+               (unsigned long)t.dwSize, (unsigned)t.bChannel, (unsigned)t.bProgram,
+               (unsigned)t.bVolume, (unsigned)t.bPan, IsListed(info, c) ? "yes" : "no",
+               PrintableName(t.szName).c_str());
+    }
+    for (int r = 0; r < getnumtracks(info); r++)
+        printf("row %d chunk %d instrument %d volume %d balance %d\n", r, info->nTrackIndex[r],
+               getinstr(info, r), getvol(info, r), getbal(info, r));
+}
+
+// Applies one setting as a track row does: the value goes into the record, then the editor
+// rewrites the image.
+bool ApplyEdit(const Edit& e, MIDIINFO* info, std::vector<std::string>* names)
+{
+    int chunk = info->nTrackIndex[e.row];
+    TRACKINFO* t = &info->Track[chunk];
+    switch (e.kind) {
+    case EDIT_MUTE:
+        return settrack(pFileBuf, chunk, EV_NOTEOFF, 0) == 1;
+    case EDIT_VOLUME:
+        t->bVolume = (BYTE)e.value;
+        return settrack(pFileBuf, chunk, EV_VOLUME, e.value) == 1;
+    case EDIT_PAN:
+        t->bPan = (BYTE)e.value;
+        return settrack(pFileBuf, chunk, EV_PAN, e.value) == 1;
+    case EDIT_PROGRAM:
+        t->bProgram = (BYTE)e.value;
+        return settrack(pFileBuf, chunk, EV_PROGRAM, e.value) == 1;
+    case EDIT_NAME:
+        (*names)[e.row] = e.text;
+        return true;
+    }
+    return false;
+}
+
+// Runs the whole command; returns the exit status.
+int Run(const Options& opt)
+{
+    if (!LoadImage(opt.file))
+        return 1;
+
+    MIDIINFO* info = &MidiInfo;
+    int loaded = readmidiinfo(pFileBuf, info);
+    if (!loaded) {
+        Report(hWndMain, "This format is not supported! (Try Play only)", "Attention", MB_ICONEXCLAMATION);
+        info->wNumTracks = 0;
+        info->wNumListed = 0;
+    }
+
+    int status = loaded ? 0 : 2;
+    if (loaded) {
+        for (const Edit& e : opt.edits) {
+            if (e.row >= getnumtracks(info)) {
+                fprintf(stderr, "midimix: row %d does not exist: %s lists %d rows\n", e.row, opt.file,
+                        getnumtracks(info));
+                return 1;
+            }
+        }
+    } else if (!opt.edits.empty() || opt.save) {
+        fprintf(stderr, "midimix: %s lists no rows: settings and --save skipped\n", opt.file);
+    }
+
+    // Rows keep the names they show, cut to what a name box holds.
+    std::vector<std::string> names;
+    for (int r = 0; r < getnumtracks(info); r++) {
+        const char* name = gettrackname(info, r);
+        names.push_back(std::string(name, strnlen(name, kNameBoxLimit)));
+    }
+    if (loaded) {
+        for (const Edit& e : opt.edits)
+            if (!ApplyEdit(e, info, &names))
+                status = 1;
+    }
+
+    PrintRecord(info);
+    fflush(stdout);
+
+    if (opt.prepared && !settmp(opt.prepared, pFileBuf, dwFileBufSize) && status == 0)
+        status = 1;
+    if (opt.save && loaded) {
+        std::vector<const char*> rowNames;
+        for (const std::string& n : names)
+            rowNames.push_back(n.c_str());
+        if (!writemidiinfo(opt.save, pFileBuf, info, rowNames.empty() ? nullptr : rowNames.data()))
+            status = 1;
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
+        fputs(kUsage, stdout);
+        return 0;
+    }
+    Options opt;
+    if (!ParseArguments(argc, argv, &opt))
+        return 1;
+    SetReportProc(PrintReport);
+    int status = Run(opt);
+    FreeFixed(pFileBuf);
+    pFileBuf = nullptr;
+    return status;
+}
