@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include "res/resource.h"
 
 #define CMDLINE_OPEN 123   // lParam of the Open command sent for a file named at start-up
@@ -25,3 +26,19 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK TimeTrackWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK TimeCoordWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// ---- Inside the shell ----------------------------------------------------------------
+
+// The toolbar's buttons in toolbar order (two rows: the eighth wraps).
+#define NUM_TBBUTTONS 15
+extern const TBBUTTON tbButtons[NUM_TBBUTTONS];
+
+// Takes the command-line tail as the file to open into szFileName (empty when none).
+// A name the path buffers cannot hold is refused with a message; returns 0 then.
+int TakeCommandLine(const char* lpCmdLine);
+
+// Handlers of MainWndProc that live with the commands and the transport.
+LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView);
+LRESULT OnTimerTick(HWND hwnd);
+LRESULT OnSequencerNotify(HWND hwnd, WPARAM wParam, LPARAM lParam);
+LRESULT OnNotify(HWND hwnd, NMHDR* pnmh);

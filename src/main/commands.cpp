@@ -1,0 +1,311 @@
+// Everything the user asks of the main window: the commands, the transport (play, pause,
+// stop, end of song, loop), the 100 ms position tick, the toolbar states and tooltips.
+#include "main/main.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "ctrl/ctrl.h"
+#include "main/shell_logic.h"
+#include "mmio/mmio.h"
+
+static char szBuf[128];   // tooltip text
+static char str[16];      // time text
+
+// ---- Window title, toolbar, display --------------------------------------------------
+
+static void SetWindowTitle(HWND hwnd)
+{
+    char title[sizeof szTitle + 3 + sizeof szFileName];
+    snprintf(title, sizeof title, "%s - %s", szTitle, szFileName);
+    SetWindowTextA(hwnd, title);
+}
+
+static void EnableButton(int id)
+{
+    SendMessageA(hWndToolbar, TB_ENABLEBUTTON, id, MAKELONG(TRUE, 0));
+}
+
+static void CheckButton(int id, BOOL checked)
+{
+    SendMessageA(hWndToolbar, TB_CHECKBUTTON, id, MAKELONG(checked, 0));
+}
+
+static BOOL IsButtonChecked(int id)
+{
+    return SendMessageA(hWndToolbar, TB_ISBUTTONCHECKED, id, 0) != 0;
+}
+
+// Back to the beginning: the nested tick shows 0:00.0 because the mode is "seek" meanwhile.
+static void Rewind(HWND hwnd)
+{
+    nMode = MODE_SEEK;
+    dwPlayPos = 0;
+    SendMessageA(hwnd, WM_TIMER, 0, 0);
+    SendMessageA(hWndTimeTrack, TBM_SETPOS, TRUE, 0);
+    nMode = MODE_STOP;
+}
+
+static void EnableTransportAfterLoad(void)
+{
+    EnableButton(IDM_SAVEAS);
+    EnableButton(IDM_STOP);
+    EnableButton(IDM_PLAY);
+    CheckButton(IDM_PLAY, FALSE);
+    EnableButton(IDM_PAUSE);
+    CheckButton(IDM_PAUSE, FALSE);
+    EnableButton(IDM_LOOP);
+    EnableButton(IDM_TRACKLIST);
+}
+
+// ---- Command line --------------------------------------------------------------------
+
+int TakeCommandLine(const char* lpCmdLine)
+{
+    if (CleanCommandLine(lpCmdLine, szFileName, sizeof szFileName, MAX_CMDLINE_NAME))
+        return 1;
+    char text[160];
+    snprintf(text, sizeof text,
+             "The file name on the command line is longer than %d characters.\nNo file was opened.",
+             MAX_CMDLINE_NAME);
+    MessageBoxA(NULL, text, "Attention", MB_OK | MB_ICONEXCLAMATION);
+    return 0;
+}
+
+// ---- Open and Save As ----------------------------------------------------------------
+
+// While a sequencer still plays the previous song, the platform may refuse to replace the
+// playback copy it holds. The load's own write then fails; that failure is held back and
+// the copy written again once the sequencer is closed, so the new song is what plays.
+static REPORTPROC pfnShownReport;
+static int fCopyWriteRefused;
+
+static int IsPlaybackCopyWriteFailure(const char* text)
+{
+    return text && (strcmp(text, "Tmp File create failed.") == 0 || strcmp(text, "TMP bytes no write.") == 0);
+}
+
+static int ReportWhileSequencerHoldsCopy(HWND owner, const char* text, const char* caption, UINT style)
+{
+    if (IsPlaybackCopyWriteFailure(text)) {
+        fCopyWriteRefused = 1;
+        return IDOK;
+    }
+    if (pfnShownReport)
+        return pfnShownReport(owner, text, caption, style);
+    return MessageBoxA(owner, text, caption, style);
+}
+
+static int LoadSong(void)
+{
+    fCopyWriteRefused = 0;
+    if (wOutDeviceID == 0)
+        return mcimidiSelectFile(szFileName);
+    pfnShownReport = SetReportProc(ReportWhileSequencerHoldsCopy);
+    int loaded = mcimidiSelectFile(szFileName);
+    SetReportProc(pfnShownReport);
+    pfnShownReport = NULL;
+    return loaded;
+}
+
+static void CloseSequencer(void)
+{
+    if (wOutDeviceID != 0) {
+        mcimidiStop(wOutDeviceID);
+        mcimidiClose(wOutDeviceID);
+        wOutDeviceID = 0;
+    }
+}
+
+// Opens the sequencer on the new copy only to learn the song's length.
+static void MeasureSong(void)
+{
+    wOutDeviceID = mcimidiOpen(sTmpName);
+    if (wOutDeviceID != 0)
+        mcimidiClose(wOutDeviceID);
+    wOutDeviceID = 0;
+}
+
+static LRESULT OnOpen(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
+{
+    if (lParam != CMDLINE_OPEN)
+        szFileName[0] = '\0';
+    if (!LoadSong())
+        return 0;   // cancelled or unreadable: whatever played goes on
+
+    fMidiChange = 0;
+    SetWindowTitle(hwnd);
+    CloseSequencer();
+    if (fCopyWriteRefused)
+        settmp(sTmpName, pFileBuf, dwFileBufSize);
+    MeasureSong();
+    Rewind(hwnd);
+    fFileLoaded = 1;
+    InsertTrackViewItems(hwndTrackView);
+    InvalidateRect(hWndTimeCoord, NULL, TRUE);
+    EnableTransportAfterLoad();
+    if (IsButtonChecked(IDM_TRACKLIST))
+        ShowTrack();
+    EnableWindow(hWndTimeTrack, TRUE);
+    if (lParam == CMDLINE_OPEN)
+        SendMessageA(hwnd, WM_COMMAND, IDM_PLAY, 0);
+    return 0;
+}
+
+static LRESULT OnSaveAs(HWND hwnd)
+{
+    if (mcimidiSaveFile(szFileName))
+        SetWindowTitle(hwnd);
+    return 0;
+}
+
+// ---- Transport -----------------------------------------------------------------------
+
+static LRESULT OnPlay(HWND hwnd)
+{
+    if (!fFileLoaded || nMode != MODE_STOP)
+        return 0;
+    CheckButton(IDM_PLAY, TRUE);
+    if (wOutDeviceID == 0)
+        wOutDeviceID = mcimidiOpen(sTmpName);
+    mcimidiPlay(hwnd, wOutDeviceID);
+    nMode = MODE_PLAY;
+    return 0;
+}
+
+// A toggle: pauses a playing song, resumes a paused one.
+static LRESULT OnPause(HWND hwnd)
+{
+    if (nMode == MODE_PLAY) {
+        nMode = MODE_PAUSE;   // before the device pauses: its notices are then ignored
+        dwPlayPos = mcimidiPosition(wOutDeviceID);
+        mcimidiPause(wOutDeviceID);
+        CheckButton(IDM_PAUSE, TRUE);
+    } else if (nMode == MODE_PAUSE) {
+        mcimidiPlay(hwnd, wOutDeviceID);
+        nMode = MODE_PLAY;
+        CheckButton(IDM_PAUSE, FALSE);
+    }
+    return 0;
+}
+
+// Stops and rewinds; the device stays open for the next Play.
+static LRESULT OnStop(HWND hwnd)
+{
+    if (nMode == MODE_PLAY || nMode == MODE_PAUSE)
+        mcimidiStop(wOutDeviceID);
+    Rewind(hwnd);
+    CheckButton(IDM_PLAY, FALSE);
+    CheckButton(IDM_PAUSE, FALSE);
+    return 0;
+}
+
+LRESULT OnSequencerNotify(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    if (!CountsAsEndOfSong(nMode, wOutDeviceID, (DWORD)wParam, (DWORD)lParam))
+        return 0;
+    mcimidiStop(wOutDeviceID);
+    mcimidiClose(wOutDeviceID);
+    wOutDeviceID = 0;
+    Rewind(hwnd);
+    CheckButton(IDM_PLAY, FALSE);
+    CheckButton(IDM_PAUSE, FALSE);
+    if (IsButtonChecked(IDM_LOOP))
+        SendMessageA(hwnd, WM_COMMAND, IDM_PLAY, 0);
+    return 0;
+}
+
+// Every 100 ms, and whenever the display must show dwPlayPos at once.
+LRESULT OnTimerTick(HWND hwnd)
+{
+    (void)hwnd;
+    DWORD t = dwPlayPos;
+    if (nMode == MODE_PLAY) {
+        t = mcimidiPosition(wOutDeviceID);
+        int p = SliderFromPlayTime(t, dwFileSize);
+        if (p >= 0)
+            SendMessageA(hWndTimeTrack, TBM_SETPOS, TRUE, p);
+    }
+    if (nMode == MODE_PLAY || nMode == MODE_SEEK) {
+        FormatPlayTime(t, str, sizeof str);
+        SetWindowTextA(hWndTime, str);
+    }
+    return 0;
+}
+
+// ---- The other commands --------------------------------------------------------------
+
+static LRESULT OnTrackList(void)
+{
+    // The check button has toggled itself before the command arrives.
+    if (IsButtonChecked(IDM_TRACKLIST))
+        ShowTrack();
+    else
+        HideTrack();
+    return 0;
+}
+
+static unsigned StartProgram(const char* cmdLine, unsigned show)
+{
+    return WinExec(cmdLine, show);
+}
+
+static LRESULT OnVolume(void)
+{
+    StartVolumeControl(StartProgram, SW_SHOWNORMAL);
+    return 0;
+}
+
+static LRESULT OnHelp(HWND hwnd)
+{
+    if (!WinHelpA(hwnd, "Tarvel.HLP", HELP_FINDER, 0))
+        MessageBoxA(GetFocus(), "Unable to activate help", szClassName, MB_OK | MB_ICONSTOP);
+    return 0;
+}
+
+static LRESULT ShowDialog(HWND hwnd, int id)
+{
+    DialogBoxParamA(hInst, MAKEINTRESOURCEA(id), hwnd, AboutDlgProc, 0);
+    return 0;
+}
+
+static LRESULT OnNotImplemented(HWND hwnd)
+{
+    MessageBoxA(hwnd, "Not implemented!", "Command", MB_OK);
+    return 0;
+}
+
+LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView)
+{
+    switch (LOWORD(wParam)) {
+    case IDM_NEW:       return OnNotImplemented(hwnd);
+    case IDM_OPEN:      return OnOpen(hwnd, lParam, hwndTrackView);
+    case 102:           return OnNotImplemented(hwnd);
+    case IDM_SAVEAS:    return OnSaveAs(hwnd);
+    case IDM_EXIT:      DestroyWindow(hwnd); return 0;
+    case IDM_STOP:      return OnStop(hwnd);
+    case IDM_PLAY:      return OnPlay(hwnd);
+    case IDM_PAUSE:     return OnPause(hwnd);
+    case IDM_RECORD:    return ShowDialog(hwnd, IDD_RECORD);
+    case IDM_LOOP:      return 0;   // read at the end of the song
+    case IDM_TRACKLIST: return OnTrackList();
+    case IDM_VOLUME:    return OnVolume();
+    case IDM_ABOUT:     return ShowDialog(hwnd, IDD_ABOUT);
+    case IDM_HELP:      return OnHelp(hwnd);
+    }
+    return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+}
+
+// The toolbar asks for a button's tooltip by the button's command identifier.
+LRESULT OnNotify(HWND hwnd, NMHDR* pnmh)
+{
+    (void)hwnd;
+    if (pnmh && pnmh->code == TTN_NEEDTEXTA) {
+        NMTTDISPINFOA* di = (NMTTDISPINFOA*)pnmh;
+        szBuf[0] = '\0';
+        LoadStringA(hInst, (UINT)di->hdr.idFrom, szBuf, sizeof szBuf);
+        di->hinst = NULL;
+        di->lpszText = szBuf;
+    }
+    return 0;
+}
