@@ -38,27 +38,33 @@ int settrack(BYTE* image, int track, int code, int value)
     BYTE v = (BYTE)value;
     int mute = (setting == EV_NOTEOFF || setting == EV_NOTEON);
 
-    BYTE* running = SharedRunningStatus();
+    BYTE* shared = SharedRunningStatus();
+    BYTE running = *shared;   // a local copy: the rewrites below cannot alias it
     const BYTE* p = image + start;
     const BYTE* stop = image + end;
     MIDIEVENT ev;
     while (p < stop) {
         // An undecodable event leaves no trustworthy position to go on from.
-        if (DecodeEventAt(p, stop, running, &ev) != DECODE_OK)
+        if (DecodeEventAt(p, stop, &running, &ev) != DECODE_OK) {
+            *shared = running;
             return SettingFailed();
+        }
         p = ev.pNext;
         BYTE kind = ev.bStatus >> 4;
-        if (mute) {
+        if (kind == 0xF) {
+            if (ev.bStatus == 0xFF && ev.bMeta == 0x2F)
+                break;
+        } else if (mute) {
             if (ev.pStatus && (kind == 0x8 || kind == 0x9))
                 image[ev.pStatus - image] ^= 0x10;   // 8n <-> 9n, channel kept
-        } else if (kind == 0xB && ev.pData[0] == setting && (setting == EV_VOLUME || setting == EV_PAN)) {
-            image[ev.pNext - image - 1] = v;
+        } else if (kind == 0xB) {
+            if (ev.pData[0] == setting && (setting == EV_VOLUME || setting == EV_PAN))
+                image[ev.pNext - image - 1] = v;
         } else if (kind == 0xC && setting == EV_PROGRAM) {
             image[ev.pNext - image - 1] = v;
         }
-        if (ev.bStatus == 0xFF && ev.bMeta == 0x2F)
-            break;
     }
+    *shared = running;
     if (p != stop)
         return SettingFailed();
     return 1;

@@ -47,35 +47,31 @@ static int ScanTrack(BYTE* image, DWORD size, DWORD start, DWORD end, int t, TRA
         }
         p = ev.pNext;
         BYTE s = ev.bStatus;
-        switch (s >> 4) {
-        case 0x8:
+        BYTE kind = s >> 4;
+        // Tested in order of frequency; a jump table mispredicts on the mix of real songs.
+        if (kind == 0x9) {
+            NoteChannel(&channel, s & 0x0F);
+        } else if (kind == 0x8) {
             image[ev.pNext - image - 1] = 0;   // release velocity
             NoteChannel(&channel, s & 0x0F);
-            break;
-        case 0x9:
-            NoteChannel(&channel, s & 0x0F);
-            break;
-        case 0xB:
+        } else if (kind == 0xB) {
             if (ev.pData[0] == 7)
                 NoteValue(&volume, ev.pData[1]);
             else if (ev.pData[0] == 10)
                 NoteValue(&pan, ev.pData[1]);
-            break;
-        case 0xC:
+        } else if (kind == 0xC) {
             NoteChannel(&channel, s & 0x0F);
             if (program == MI_NONE)
                 program = ev.pData[0];
-            break;
-        case 0xF:
-            if (s == 0xFF && ev.bMeta == 0x03) {
+        } else if (s == 0xFF) {
+            if (ev.bMeta == 0x03) {
                 DWORD n = ev.cbData < sizeof track->szName - 1 ? ev.cbData : (DWORD)sizeof track->szName - 1;
                 memcpy(track->szName, ev.pData, n);
                 track->szName[n] = 0;
-            } else if (s == 0xFF && ev.bMeta == 0x2F) {
+            } else if (ev.bMeta == 0x2F) {
                 clean = (p == stop);
                 goto done;
             }
-            break;
         }
     }
     clean = 1;   // the events fill the chunk exactly, without an end-of-track event

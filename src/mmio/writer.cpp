@@ -40,22 +40,24 @@ BYTE* PutVarLen(BYTE* out, DWORD v)
 void FindNameEvent(const BYTE* image, ChunkPlan* c)
 {
     BYTE* running = SharedRunningStatus();
+    BYTE status = *running;
     const BYTE* p = image + c->pos + 8;
     const BYTE* stop = p + c->size;
     MIDIEVENT ev;
-    while (p < stop && DecodeEventAt(p, stop, running, &ev) == DECODE_OK) {
+    while (p < stop && DecodeEventAt(p, stop, &status, &ev) == DECODE_OK) {
         p = ev.pNext;
         if (ev.bStatus != 0xFF)
             continue;
         if (ev.bMeta == 0x2F)
-            return;
+            break;
         if (ev.bMeta == 0x03) {
             c->hasName = 1;
-            c->lenAt = (DWORD)(ev.pStatus ? ev.pStatus + 2 - image : 0);
+            c->lenAt = (DWORD)(ev.pStatus + 2 - image);
             c->textEnd = (DWORD)(ev.pNext - image);
-            return;
+            break;
         }
     }
+    *running = status;
 }
 
 }  // namespace
