@@ -1,0 +1,70 @@
+// The fixture every end-to-end test uses: it starts players, gives each test a hard time
+// limit (a watchdog ends the players, so every wait of the harness returns), and always
+// closes what the test started.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include "e2e/harness.h"
+#include "e2e/songs.h"
+
+namespace e2e {
+
+class PlayerTest : public ::testing::Test {
+protected:
+    static const DWORD kTimeLimitMs = 60000;
+
+    void SetUp() override
+    {
+        watchdog_ = std::thread([this] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (!done_cv_.wait_for(lock, std::chrono::milliseconds(kTimeLimitMs), [this] { return done_; })) {
+                fired_ = true;
+                for (HANDLE h : processes_)
+                    TerminateProcess(h, 3);
+            }
+        });
+    }
+
+    void TearDown() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        done_cv_.notify_all();
+        watchdog_.join();
+        for (auto& p : players_)
+            p->Quit(3000);
+        EXPECT_FALSE(fired_) << "the test ran past its time limit of " << kTimeLimitMs / 1000 << " s";
+    }
+
+    // Starts a player with this command-line tail; null when it does not come up.
+    Player* Launch(const std::string& tail = "", bool visible = true)
+    {
+        players_.emplace_back(new Player);
+        Player* p = players_.back().get();
+        bool started = p->Start(tail, visible);
+        if (p->Process()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            processes_.push_back(p->Process());
+        }
+        return started ? p : nullptr;
+    }
+
+    static std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+private:
+    std::vector<std::unique_ptr<Player>> players_;
+    std::thread watchdog_;
+    std::mutex mutex_;
+    std::condition_variable done_cv_;
+    std::vector<HANDLE> processes_;
+    bool done_ = false;
+    bool fired_ = false;
+};
+
+}  // namespace e2e

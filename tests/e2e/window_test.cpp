@@ -1,0 +1,219 @@
+// The main window as it starts, hands off to a new copy, resizes, and shows its dialogs.
+#include "e2e/fixture.h"
+
+namespace e2e {
+namespace {
+
+struct Size {
+    long cx, cy;
+    bool operator==(const Size& o) const { return cx == o.cx && cy == o.cy; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Size& s)
+{
+    return os << s.cx << " x " << s.cy;
+}
+
+Size OuterSize(const Player& p)
+{
+    RECT r = p.Rect();
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+const Size kCollapsed = {445, 95};
+const Size kExpanded = {585, 417};
+
+std::set<std::string> Difference(const std::set<std::string>& now, const std::set<std::string>& before)
+{
+    std::set<std::string> out;
+    for (const std::string& s : now)
+        if (!before.count(s))
+            out.insert(s);
+    return out;
+}
+
+// Texts of all static controls of a dialog, joined.
+std::string DialogTexts(HWND dialog)
+{
+    std::string all;
+    for (HWND h = FindWindowExA(dialog, NULL, "Static", NULL); h; h = FindWindowExA(dialog, h, "Static", NULL))
+        all += WindowText(h) + "\n";
+    return all;
+}
+
+class Window : public PlayerTest {};
+
+TEST_F(Window, StartsEmptyWithOnlyTheFirstButtonsEnabled)
+{
+    std::set<std::string> before = PlaybackCopies();
+    Player* p = Launch();
+    ASSERT_TRUE(p);
+
+    EXPECT_EQ(p->Title(), "Zulin Player");
+    EXPECT_EQ(OuterSize(*p), kCollapsed);
+
+    HWND slider = p->Slider();
+    ASSERT_TRUE(slider);
+    EXPECT_FALSE(IsWindowEnabled(slider));
+    EXPECT_EQ(p->SliderPos(), 0);
+    EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0), 200);
+    EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMIN, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(slider, TBM_GETNUMTICS, 0, 0), 7);
+    EXPECT_EQ(p->Time(), "0:00.0");
+    EXPECT_TRUE(p->TimeScale());
+    EXPECT_TRUE(p->Logo());
+
+    // At start only Open, About, Volume Control and Record Track can be pressed; View Track
+    // List shows pressed but disabled.
+    const int enabled[] = {IDM_OPEN, IDM_ABOUT, IDM_VOLUME, IDM_RECORD};
+    const int disabled[] = {IDM_NEW, IDM_SAVEAS, IDM_TRACKLIST, IDM_STOP, IDM_PLAY, IDM_PAUSE, IDM_LOOP};
+    for (int id : enabled)
+        EXPECT_TRUE(p->ButtonEnabled(id)) << "button " << id;
+    for (int id : disabled)
+        EXPECT_FALSE(p->ButtonEnabled(id)) << "button " << id;
+    EXPECT_TRUE(p->ButtonChecked(IDM_TRACKLIST));
+    EXPECT_FALSE(p->ButtonChecked(IDM_LOOP));
+    EXPECT_EQ(SendMessageA(p->Toolbar(), TB_BUTTONCOUNT, 0, 0), 15);
+    EXPECT_EQ(SendMessageA(p->Toolbar(), TB_GETROWS, 0, 0), 2);
+
+    // Nothing is listed yet; the track view waits, hidden, for the first song.
+    ASSERT_TRUE(p->TrackView());
+    EXPECT_FALSE(IsWindowVisible(p->TrackView()));
+    EXPECT_EQ(p->Rows(), 0);
+
+    // Play and Pause before any song do nothing.
+    EXPECT_TRUE(p->Command(IDM_PLAY));
+    EXPECT_TRUE(p->Command(IDM_PAUSE));
+    EXPECT_FALSE(p->ButtonChecked(IDM_PLAY));
+    EXPECT_FALSE(p->ButtonChecked(IDM_PAUSE));
+    EXPECT_TRUE(p->Dialogs().empty());
+
+    // The playback copy exists, empty, from start-up on.
+    std::set<std::string> made = Difference(PlaybackCopies(), before);
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_TRUE(ReadBytes(*made.begin()).empty());
+
+    EXPECT_TRUE(p->Quit());
+    EXPECT_FALSE(FileExists(*made.begin())) << "the playback copy outlived the player";
+}
+
+TEST_F(Window, SecondStartClosesTheFirstAndItsPlaybackCopyGoes)
+{
+    std::set<std::string> before = PlaybackCopies();
+    Player* first = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(WaitFor([&] { return first->ButtonChecked(IDM_PLAY); }, 5000));
+    std::set<std::string> firstCopies = Difference(PlaybackCopies(), before);
+    ASSERT_EQ(firstCopies.size(), 1u);
+    std::string firstCopy = *firstCopies.begin();
+    EXPECT_FALSE(ReadBytes(firstCopy).empty());
+
+    // The first copy is playing when the second starts: it must stop, close and delete.
+    Player* second = Launch();
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(first->WaitExit(5000)) << "the running copy did not close";
+    EXPECT_FALSE(FileExists(firstCopy)) << "the closed copy left its playback copy behind";
+    EXPECT_TRUE(second->Running());
+    EXPECT_EQ(second->Title(), "Zulin Player");
+    EXPECT_EQ(FindWindowA("Player", NULL), second->Main());
+    std::set<std::string> secondCopies = Difference(PlaybackCopies(), before);
+    EXPECT_EQ(secondCopies.size(), 1u);
+    EXPECT_FALSE(secondCopies.count(firstCopy));
+}
+
+TEST_F(Window, ViewTrackListShrinksAndGrowsTheWindow)
+{
+    Player* p = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(p);
+    // The first song shows the track list, since View Track List starts checked.
+    ASSERT_TRUE(WaitFor([&] { return OuterSize(*p) == kExpanded; }, 5000)) << OuterSize(*p);
+    EXPECT_TRUE(IsWindowVisible(p->TrackView()));
+    EXPECT_TRUE(IsWindowVisible(p->Header()));
+    RECT start = p->Rect();
+
+    ASSERT_TRUE(p->ButtonEnabled(IDM_TRACKLIST));
+    ASSERT_TRUE(p->ClickToolbarButton(IDM_TRACKLIST));
+    EXPECT_FALSE(p->ButtonChecked(IDM_TRACKLIST));
+    EXPECT_TRUE(WaitFor([&] { return OuterSize(*p) == kCollapsed; }, 3000)) << OuterSize(*p);
+    RECT small = p->Rect();
+    EXPECT_EQ(small.left, start.left);
+    EXPECT_EQ(small.top, start.top);
+
+    ASSERT_TRUE(p->ClickToolbarButton(IDM_TRACKLIST));
+    EXPECT_TRUE(p->ButtonChecked(IDM_TRACKLIST));
+    EXPECT_TRUE(WaitFor([&] { return OuterSize(*p) == kExpanded; }, 3000)) << OuterSize(*p);
+    RECT big = p->Rect();
+    EXPECT_EQ(big.left, start.left);
+    EXPECT_EQ(big.top, start.top);
+
+    // The header and the track view fill the client area under the toolbar.
+    RECT client, tb, header, view;
+    GetClientRect(p->Main(), &client);
+    GetWindowRect(p->Toolbar(), &tb);
+    GetWindowRect(p->Header(), &header);
+    GetWindowRect(p->TrackView(), &view);
+    EXPECT_EQ(header.top, tb.bottom);
+    EXPECT_EQ(view.top, header.bottom);
+    EXPECT_EQ(view.right - view.left, client.right - client.left);
+    EXPECT_EQ(WindowText(p->Header()),
+              "On  Solo          Track Name                         Instrument                                Volume"
+              "                              Balance");
+}
+
+TEST_F(Window, AboutAndRecordTrackOpenAndCloseWithEscape)
+{
+    Player* p = Launch();
+    ASSERT_TRUE(p);
+
+    p->PostCommand(IDM_ABOUT);
+    HWND about = p->WaitDialog(5000);
+    ASSERT_TRUE(about) << "no About box";
+    EXPECT_EQ(WindowText(about), "About Zulin Player");
+    EXPECT_EQ(GetWindow(about, GW_OWNER), p->Main());
+    EXPECT_EQ(WindowText(GetDlgItem(about, IDOK)), "OK");
+    EXPECT_NE(DialogTexts(about).find("Zulin MIDI Player. Version: 1.00 (98.6)"), std::string::npos) << DialogTexts(about);
+    EXPECT_NE(DialogTexts(about).find("Last News: "), std::string::npos);
+    EXPECT_NE(DialogTexts(about).find("E-mail: "), std::string::npos);
+    p->PressEscape(about);
+    EXPECT_TRUE(p->WaitGone(about, 3000)) << "Escape did not close the About box";
+
+    p->PostCommand(IDM_RECORD);
+    HWND record = p->WaitDialog(5000);
+    ASSERT_TRUE(record) << "no record notice";
+    EXPECT_EQ(GetWindow(record, GW_OWNER), p->Main());
+    EXPECT_EQ(WindowText(GetDlgItem(record, IDOK)), "OK");
+    EXPECT_NE(DialogTexts(record).find("E-mail: "), std::string::npos);
+    p->PressEscape(record);
+    EXPECT_TRUE(p->WaitGone(record, 3000)) << "Escape did not close the record notice";
+
+    // The logo button is the About command too; OK closes the box.
+    PostMessageA(p->Logo(), BM_CLICK, 0, 0);
+    HWND again = p->WaitDialog(5000);
+    ASSERT_TRUE(again) << "the logo did not open the About box";
+    EXPECT_EQ(WindowText(again), "About Zulin Player");
+    EXPECT_TRUE(p->Dismiss(again, IDOK));
+
+    // Everything is as it was.
+    EXPECT_TRUE(p->Running());
+    EXPECT_EQ(p->Title(), "Zulin Player");
+    EXPECT_FALSE(p->ButtonEnabled(IDM_PLAY));
+    EXPECT_EQ(OuterSize(*p), kCollapsed);
+}
+
+TEST_F(Window, NewIsNotImplemented)
+{
+    Player* p = Launch();
+    ASSERT_TRUE(p);
+    for (int id : {IDM_NEW, 102}) {
+        p->PostCommand(id);
+        BoxInfo box;
+        ASSERT_TRUE(p->WaitBox(&box)) << "command " << id;
+        EXPECT_EQ(box.text, "Not implemented!");
+        EXPECT_EQ(box.caption, "Command");
+        EXPECT_EQ(box.owner, p->Main());
+        EXPECT_TRUE(p->Dismiss(box.hwnd));
+    }
+}
+
+}  // namespace
+}  // namespace e2e
