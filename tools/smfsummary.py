@@ -38,7 +38,7 @@ def merge(old, new):
 
 
 def scan_track(data, pos, end, ordinal, tempo_events):
-    info = dict(channel=NONE, program=NONE, volume=NONE, pan=NONE, name=b"")
+    info = dict(channel=NONE, program=NONE, volume=NONE, pan=NONE, name=b"", names=0)
     running = 0
     tick = 0
     while pos < end:
@@ -63,6 +63,7 @@ def scan_track(data, pos, end, ordinal, tempo_events):
             pos += length
             if meta == 0x03:
                 info["name"] = bytes(body[:259])
+                info["names"] += 1
             elif meta == 0x51 and length == 3:
                 tempo_events.append((tick, (body[0] << 16) | (body[1] << 8) | body[2]))
             elif meta == 0x2F:
@@ -102,19 +103,19 @@ def seconds(ticks, division, tempo_events):
     return total + (ticks - last_tick) * tempo / 1e6 / division
 
 
-def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: smfsummary.py FILE")
-    data = open(sys.argv[1], "rb").read()
+def summarize(data):
+    """Returns (chunks, seconds): one dict per track chunk with channel, program, volume, pan,
+    listed and name (as midimix prints it), and the song's length with the tempo map applied.
+    Raises ValueError for a file it cannot read whole."""
     if data[:4] != b"MThd" or len(data) < 14:
-        sys.exit("not a MIDI file")
+        raise ValueError("not a MIDI file")
     tracks = (data[10] << 8) | data[11]
     division = (data[12] << 8) | data[13]
     pos = 8 + int.from_bytes(data[4:8], "big")
-    tempo_events, longest = [], 0
+    tempo_events, longest, chunks = [], 0, []
     for ordinal in range(tracks):
         if data[pos:pos + 4] != b"MTrk":
-            sys.exit("chunk %d is not a track" % ordinal)
+            raise ValueError("chunk %d is not a track" % ordinal)
         length = int.from_bytes(data[pos + 4:pos + 8], "big")
         start = pos + 8
         end = min(start + length, len(data))
@@ -122,12 +123,24 @@ def main():
         longest = max(longest, info["ticks"])
         # As midimix prints it: the text up to a NUL, line breaks shown as \n and \r.
         name = info["name"].split(b"\0")[0].decode("latin-1")
-        name = name.replace("\n", "\\n").replace("\r", "\\r")
-        print('chunk %d channel %d program %d volume %d pan %d listed %s name "%s"' % (
-            ordinal, info["channel"], info["program"], info["volume"], info["pan"],
-            "no" if info["channel"] == NONE else "yes", name))
+        info["name"] = name.replace("\n", "\\n").replace("\r", "\\r")
+        info["listed"] = "no" if info["channel"] == NONE else "yes"
+        chunks.append(info)
         pos = end
-    print("duration %.1f" % seconds(longest, division, tempo_events))
+    return chunks, seconds(longest, division, tempo_events)
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit("usage: smfsummary.py FILE")
+    try:
+        chunks, length = summarize(open(sys.argv[1], "rb").read())
+    except (OSError, ValueError) as e:
+        sys.exit("smfsummary: %s: %s" % (sys.argv[1], e))
+    for ordinal, c in enumerate(chunks):
+        print('chunk %d channel %d program %d volume %d pan %d listed %s name "%s"' % (
+            ordinal, c["channel"], c["program"], c["volume"], c["pan"], c["listed"], c["name"]))
+    print("duration %.1f" % length)
 
 
 if __name__ == "__main__":
