@@ -157,16 +157,21 @@ static int PrepareImage(BYTE* image, DWORD size, BYTE* work, MIDIINFO* info)
     return 1;
 }
 
-int readmidiinfo(BYTE* image, MIDIINFO* info)
+int ReadSongImage(BYTE* image, MIDIINFO* info)
 {
     DWORD size = dwFileBufSize;
     BYTE* work = size <= 0xFFFFFFFFu - 800 ? AllocFixed(size + 800) : nullptr;
     if (!work) {
         dwFileBufSize = 0;
         Report(nullptr, "GlobalAlloc failed!", nullptr, MB_OK);
-        return 0;
+        return -1;
     }
     int ok = PrepareImage(image, size, work, info);
     FreeFixed(work);
     return ok;
+}
+
+int readmidiinfo(BYTE* image, MIDIINFO* info)
+{
+    return ReadSongImage(image, info) > 0 ? 1 : 0;
 }

@@ -113,6 +113,9 @@ void setdword(BYTE* p, DWORD value);
 // Checks and prepares the image of dwFileBufSize bytes (allocated dwFileBufSize + 800),
 // fills the record; 1 = loaded, 0 = rejected.
 int readmidiinfo(BYTE* image, MIDIINFO* info);
+// The same, telling a rejected image (0) from a load that got no work memory (-1, reported;
+// the image is then untouched and dwFileBufSize 0).
+int ReadSongImage(BYTE* image, MIDIINFO* info);
 
 // Applies one setting to chunk ordinal track of the image in place; 1 or 0 (reported).
 // The image is dwFileBufSize bytes long.
