@@ -308,6 +308,22 @@ TEST_F(Rows, SliderOnTheMixedTrackRewritesEveryVolumeEvent)
     EXPECT_EQ(MidiInfo.Track[4].bVolume, 5);
 }
 
+TEST_F(Rows, EditorFailureIsReportedAndTheChangeStillCounts)
+{
+    // Spare bytes after the end-of-track event: the editor applies the setting, then says so.
+    smf::File f(0, 96);
+    f.Add(Melodic("Odd", 0, 5, 100, 64).Raw({0x00, 0x00}));
+    Load(f);
+    smf::Bytes before = Image();
+    SendMessageA(hwndOn[0], BM_CLICK, 0, 0);
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0].text, "Error setting track");
+    EXPECT_EQ(Reports()[0].caption, "Test");
+    EXPECT_EQ(fMidiChange, 1);
+    Offsets o = MelodicOffsets("Odd", true);
+    EXPECT_EQ(Image()[ChunkData(before, 0) + o.noteOn], 0x80);
+}
+
 // Muted tracks read from the image: a Melodic track is muted when its note-on became 8n.
 class Solo : public Rows {
 protected:
