@@ -158,6 +158,7 @@ struct SEQDEVICE {
     HANDLE hThread;
     HANDLE hAbort;           // set to end the play at once
     BOOL fAbort;
+    BOOL fEnded;             // the song played to its end; the thread is finishing
     BOOL fNotify;
     HWND hwndNotify;
     uint64_t qwStartPos;     // microseconds of the song where the play began
@@ -270,6 +271,7 @@ static DWORD WINAPI PlayThread(LPVOID param)
     // the last wait ran out at the same moment.
     EnterCriticalSection(&d->lock);
     BOOL fAborted = !fRan || d->fAbort;
+    d->fEnded = !fAborted;
     LeaveCriticalSection(&d->lock);
     if (fAborted) {
         SendSilence(d);
@@ -300,10 +302,17 @@ static void EndPlay(SEQDEVICE* d)
     d->nState = SEQ_STOPPED;
 }
 
-// A play thread whose song ended leaves the device playing until the next command looks.
+// A play whose song ended leaves the device playing until the next command looks; from the
+// moment the end is known (before the notice is posted) the device counts as stopped.
 static void ReapFinishedPlay(SEQDEVICE* d)
 {
-    if (d->hThread && WaitForSingleObject(d->hThread, 0) == WAIT_OBJECT_0) {
+    if (!d->hThread)
+        return;
+    EnterCriticalSection(&d->lock);
+    BOOL fEnded = d->fEnded;
+    LeaveCriticalSection(&d->lock);
+    if (fEnded) {
+        WaitForSingleObject(d->hThread, INFINITE);
         CloseHandle(d->hThread);
         d->hThread = nullptr;
         d->nState = SEQ_STOPPED;
@@ -449,6 +458,7 @@ static MCIERROR SeqPlay(SEQDEVICE* d, DWORD_PTR flags, MCI_PLAY_PARMS* p)
     EndPlay(d);
 
     d->fAbort = FALSE;
+    d->fEnded = FALSE;
     ResetEvent(d->hAbort);
     d->fNotify = (flags & MCI_NOTIFY) != 0;
     d->hwndNotify = d->fNotify ? (HWND)p->dwCallback : nullptr;
@@ -519,11 +529,15 @@ static_assert(sizeof SeqErrorTexts / sizeof SeqErrorTexts[0] == SEQERR_LAST - SE
 
 BOOL SeqGetErrorString(MCIERROR err, char* text, UINT size)
 {
-    if (err >= SEQERR_BASE && err <= SEQERR_LAST) {
-        if (!text || size == 0)
-            return FALSE;
-        lstrcpynA(text, SeqErrorTexts[err - SEQERR_BASE], (int)size);
-        return TRUE;
-    }
-    return mciGetErrorStringA(err, text, size);
+    const char* own = nullptr;
+    if (err >= SEQERR_BASE && err <= SEQERR_LAST)
+        own = SeqErrorTexts[err - SEQERR_BASE];
+    else if (err == 0)
+        own = "The specified command was carried out.";   // as the platform says on Windows
+    if (!own)
+        return mciGetErrorStringA(err, text, size);
+    if (!text || size == 0)
+        return FALSE;
+    lstrcpynA(text, own, (int)size);
+    return TRUE;
 }

@@ -1,0 +1,281 @@
+// The sequencer operations over the program's own sequencer: units of eighths of a second,
+// the reopen after a change, and the error boxes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "seq_support.h"
+
+using namespace seqtest;
+
+namespace {
+
+struct Box {
+    HWND owner;
+    std::string text;
+    std::string caption;   // "(null)" for the platform's default
+    UINT style;
+};
+
+std::vector<Box> boxes;
+
+int CaptureBox(HWND owner, const char* text, const char* caption, UINT style)
+{
+    boxes.push_back({owner, text ? text : "", caption ? caption : "(null)", style});
+    return IDOK;
+}
+
+// 90 beats a minute, a program change, then a note on each of 8 quarters (666667 us
+// apart): 5333 ms, 42 eighths of a second.
+smf::Bytes Song()
+{
+    smf::Track t;
+    t.Tempo(0, 666667).Program(0, 0, 5);
+    for (int q = 0; q < 8; ++q)
+        t.NoteOn(q == 0 ? 0 : 480, 0, 60 + q, 100);
+    t.End(480);
+    smf::File f(0, 480);
+    f.Add(t);
+    return f.Bytes();
+}
+
+const LONGLONG T0 = 1000000;
+
+class McimidiTest : public ::testing::Test {
+protected:
+    Recorder rec;
+    Notices notices;
+    smf::Bytes image = Song();
+    TempFile copy{image};
+    char tmpName[MAX_PATH];
+    REPORTPROC oldReport = nullptr;
+
+    void SetUp() override
+    {
+        UseOwnSequencer();
+        oldReport = SetReportProc(CaptureBox);
+        boxes.clear();
+        lstrcpynA(tmpName, copy.path.c_str(), sizeof tmpName);
+        sTmpName = tmpName;
+        pFileBuf = image.data();
+        dwFileBufSize = (DWORD)image.size();
+        hWndMain = notices.hwnd;
+        nMode = MODE_STOP;
+        fFileLoaded = 1;
+        fMidiChange = 0;
+        wOutDeviceID = 0;
+        dwPlayPos = 0;
+        dwFileSize = 0;
+    }
+    void TearDown() override
+    {
+        if (wOutDeviceID)
+            SequencerSendCommand(wOutDeviceID, MCI_CLOSE, MCI_WAIT, 0);
+        wOutDeviceID = 0;
+        SetReportProc(oldReport);
+        pFileBuf = nullptr;
+        sTmpName = nullptr;
+    }
+    // The bytes of the image's program change value.
+    BYTE* ProgramValue()
+    {
+        static const BYTE pc[] = {0xC0, 5};
+        auto it = std::search(image.begin(), image.end(), pc, pc + 2);
+        return it == image.end() ? nullptr : &*(it + 1);
+    }
+    std::string Line(DWORD size, DWORD pos, DWORD dev)
+    {
+        char b[64];
+        snprintf(b, sizeof b, "\nsize %d pos %d dev %d", (int)size, (int)pos, (int)dev);
+        return b;
+    }
+    std::string Text(MCIERROR err)
+    {
+        char b[256] = "";
+        SequencerGetErrorString(err, b, sizeof b);
+        return b;
+    }
+};
+
+}  // namespace
+
+TEST_F(McimidiTest, OpenMeasuresTheSongInEighthsOfASecond)
+{
+    MCIDEVICEID id = mcimidiOpen(sTmpName);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(dwFileSize, 42u);   // 5333 ms
+    MCI_STATUS_PARMS st = {};
+    st.dwItem = MCI_STATUS_TIME_FORMAT;
+    EXPECT_EQ(SequencerSendCommand(id, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, (DWORD_PTR)&st), 0u);
+    EXPECT_EQ(st.dwReturn, (DWORD_PTR)MCI_FORMAT_MILLISECONDS);
+    EXPECT_EQ(mcimidiPosition(id), 0u);
+    EXPECT_EQ(mcimidiClose(id), 0u);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(McimidiTest, FailedOpenIsReportedAndKeepsTheLength)
+{
+    dwFileSize = 7;
+    dwPlayPos = 3;
+    TempFile empty({});
+    EXPECT_EQ(mcimidiOpen((copy.path + ".gone").c_str()), 0u);
+    EXPECT_EQ(mcimidiOpen(empty.path.c_str()), 0u);
+    EXPECT_EQ(dwFileSize, 7u);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_EQ(boxes[0].caption, "Zulin Error");
+    EXPECT_EQ(boxes[0].style, (UINT)MB_ICONEXCLAMATION);
+    EXPECT_EQ(boxes[0].text, Text(SEQERR_FILE_NOT_FOUND) + Line(7, 3, 0));
+    EXPECT_EQ(boxes[1].text, Text(SEQERR_EMPTY_FILE) + Line(7, 3, 0));
+    EXPECT_EQ(rec.opens, 0);
+}
+
+TEST_F(McimidiTest, PlayStartsAtTheStoredPositionAndNotifiesTheWindow)
+{
+    wOutDeviceID = mcimidiOpen(sTmpName);
+    ASSERT_NE(wOutDeviceID, 0u);
+    dwPlayPos = 16;   // 2000 ms: quarter 3 is 1 us later
+    EXPECT_EQ(mcimidiPlay(hWndMain, wOutDeviceID), 0u);
+    ASSERT_TRUE(notices.WaitFor(1));
+    EXPECT_EQ(notices.got[0], (Notices::Notice{MCI_NOTIFY_SUCCESSFUL, (LPARAM)wOutDeviceID}));
+    std::vector<Sent> want = {
+        {T0, Prog(0, 5), {}},
+        {T0 + 1, NoteOn(0, 63, 100), {}},
+        {T0 + 666668, NoteOn(0, 64, 100), {}},
+        {T0 + 1333335, NoteOn(0, 65, 100), {}},
+        {T0 + 2000002, NoteOn(0, 66, 100), {}},
+        {T0 + 2666669, NoteOn(0, 67, 100), {}},
+    };
+    EXPECT_EQ(rec.Take(), want);
+    EXPECT_EQ(mcimidiPosition(wOutDeviceID), 42u);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(McimidiTest, APositionPastTheLengthIsShownWithTheNumbers)
+{
+    wOutDeviceID = mcimidiOpen(sTmpName);
+    ASSERT_EQ(dwFileSize, 42u);
+    dwPlayPos = 42;
+    EXPECT_EQ(mcimidiPlay(hWndMain, wOutDeviceID), 0u);
+    EXPECT_TRUE(boxes.empty());
+    dwPlayPos = 43;
+    EXPECT_EQ(mcimidiPlay(hWndMain, wOutDeviceID), 0u);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "The specified command was carried out." + Line(42, 43, wOutDeviceID));
+    EXPECT_EQ(boxes[0].caption, "Zulin Error");
+    ASSERT_TRUE(notices.WaitFor(2));
+}
+
+TEST_F(McimidiTest, ErrorBoxesNameTheErrorOrAdmitTheyCannot)
+{
+    dwFileSize = 0xFFFFFFFF;   // shown signed, as the line has always shown it
+    dwPlayPos = 5;
+    wOutDeviceID = 0;
+    EXPECT_EQ(mcimidiError(SEQERR_NOT_MIDI), IDOK);
+    EXPECT_EQ(mcimidiError(0xFFFF), IDOK);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "The file is not a Standard MIDI File.\nsize -1 pos 5 dev 0");
+    EXPECT_EQ(boxes[1].text, "Unrecognaized error");
+    EXPECT_EQ(boxes[1].caption, "Zulin Error");
+    EXPECT_EQ(boxes[1].style, (UINT)MB_ICONEXCLAMATION);
+    EXPECT_EQ(boxes[1].owner, nullptr);
+
+    // Commands to a device that is not open: each reported, each returning its code
+    // (close returns the box's answer).
+    boxes.clear();
+    dwFileSize = 1;
+    EXPECT_EQ(mcimidiStop(77), (DWORD)SEQERR_INVALID_DEVICE);
+    EXPECT_EQ(mcimidiPause(77), (DWORD)SEQERR_INVALID_DEVICE);
+    EXPECT_EQ(mcimidiClose(77), (DWORD)IDOK);
+    ASSERT_EQ(boxes.size(), 3u);
+    for (const Box& b : boxes)
+        EXPECT_EQ(b.text, Text(SEQERR_INVALID_DEVICE) + Line(1, 5, 0));
+}
+
+TEST_F(McimidiTest, ChangeDuringPlayRewritesTheCopyAndPlaysOnFromThePosition)
+{
+    MCIDEVICEID first = mcimidiOpen(sTmpName);
+    wOutDeviceID = first;
+    nMode = MODE_PLAY;
+    rec.Freeze(T0 + 2100000);
+    ASSERT_EQ(mcimidiPlay(hWndMain, wOutDeviceID), 0u);
+    ASSERT_TRUE(rec.WaitFrozen());
+    rec.Take();
+
+    // The row's edit: program 5 becomes 7.
+    BYTE* program = ProgramValue();
+    ASSERT_NE(program, nullptr);
+    *program = 7;
+    rec.Freeze(LLONG_MAX);
+    EXPECT_EQ(mcimidiChange(), 1);
+    EXPECT_EQ(fMidiChange, 0);
+    EXPECT_EQ(dwPlayPos, 16u);                 // 2100 ms
+    EXPECT_NE(wOutDeviceID, 0u);
+    EXPECT_NE(wOutDeviceID, first);
+    EXPECT_EQ(copy.Read(), image);
+    EXPECT_EQ(rec.closes, 1);                  // the old device is gone
+    EXPECT_EQ(SequencerSendCommand(first, MCI_STOP, MCI_WAIT, 0), (MCIERROR)SEQERR_INVALID_DEVICE);
+
+    ASSERT_TRUE(notices.WaitFor(2));
+    EXPECT_EQ(notices.got[0], (Notices::Notice{MCI_NOTIFY_ABORTED, (LPARAM)first}));
+    EXPECT_EQ(notices.got[1], (Notices::Notice{MCI_NOTIFY_SUCCESSFUL, (LPARAM)wOutDeviceID}));
+    std::vector<DWORD> sent = Messages(rec.Take());
+    std::vector<DWORD> silence = Silence();
+    ASSERT_GE(sent.size(), 32u + 2u);
+    EXPECT_EQ(std::vector<DWORD>(sent.begin(), sent.begin() + 32), silence);
+    EXPECT_EQ(sent[32], Prog(0, 7));           // the change is heard at once
+    EXPECT_EQ(sent[33], NoteOn(0, 63, 100));   // from 2000 ms on
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(McimidiTest, ChangeWhilePausedWaitsForTheResume)
+{
+    wOutDeviceID = mcimidiOpen(sTmpName);
+    MCIDEVICEID first = wOutDeviceID;
+    nMode = MODE_PAUSE;
+    *ProgramValue() = 9;
+    smf::Bytes before = copy.Read();
+    EXPECT_EQ(mcimidiChange(), 1);
+    EXPECT_EQ(fMidiChange, 1);
+    EXPECT_EQ(wOutDeviceID, first);
+    EXPECT_EQ(copy.Read(), before);
+
+    // Stopped, or with no file, likewise only the flag.
+    nMode = MODE_STOP;
+    EXPECT_EQ(mcimidiChange(), 1);
+    nMode = MODE_PLAY;
+    fFileLoaded = 0;
+    EXPECT_EQ(mcimidiChange(), 1);
+    EXPECT_EQ(wOutDeviceID, first);
+    notices.Drain();
+    EXPECT_TRUE(notices.got.empty());
+
+    dwPlayPos = 8;
+    EXPECT_EQ(mcimidiPlay(hWndMain, first), 0u);
+    EXPECT_EQ(fMidiChange, 0);
+    EXPECT_NE(wOutDeviceID, first);
+    EXPECT_EQ(copy.Read(), image);
+    ASSERT_TRUE(notices.WaitFor(1));
+    EXPECT_EQ(notices.got[0], (Notices::Notice{MCI_NOTIFY_SUCCESSFUL, (LPARAM)wOutDeviceID}));
+    std::vector<DWORD> sent = Messages(rec.Take());
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0], Prog(0, 9));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(McimidiTest, AFailedReopenLeavesNoDeviceAndReportsThePlayToo)
+{
+    wOutDeviceID = mcimidiOpen(sTmpName);
+    MCIDEVICEID first = wOutDeviceID;
+    char missing[] = "C:\\no such folder\\gy1.tmp";
+    sTmpName = missing;
+    fMidiChange = 1;
+    DWORD err = mcimidiPlay(hWndMain, wOutDeviceID);
+    EXPECT_EQ(err, (DWORD)SEQERR_INVALID_DEVICE);
+    EXPECT_EQ(wOutDeviceID, 0u);
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, "Tmp File create failed.");
+    EXPECT_EQ(boxes[1].text, Text(SEQERR_FILE_NOT_FOUND) + Line(42, 0, first));   // reported inside the open
+    EXPECT_EQ(boxes[2].text, Text(SEQERR_INVALID_DEVICE) + Line(42, 0, 0));
+    EXPECT_EQ(rec.opens, rec.closes);
+}
