@@ -51,7 +51,7 @@ smf::File Band()
     return f;
 }
 
-class Rows : public ::testing::Test {
+class TrackRows : public ::testing::Test {
 protected:
     HWND view = NULL;
 
@@ -83,7 +83,7 @@ protected:
     }
 };
 
-TEST_F(Rows, OneRowOfSixControlsPerListedTrack)
+TEST_F(TrackRows, OneRowOfSixControlsPerListedTrack)
 {
     Load(Band());
     EXPECT_EQ(GetTrackViewRowCount(), 6);
@@ -126,7 +126,7 @@ TEST_F(Rows, OneRowOfSixControlsPerListedTrack)
     EXPECT_EQ(GetDlgItem(view, 6), nullptr);
 }
 
-TEST_F(Rows, ShowTheSongRecord)
+TEST_F(TrackRows, ShowTheSongRecord)
 {
     Load(Band());
     const char* names[] = {"Piano", "Bass", "Drums", "Mixed", "Strings", "Lead"};
@@ -160,7 +160,7 @@ TEST_F(Rows, ShowTheSongRecord)
     }
 }
 
-TEST_F(Rows, NamesReadBackForTheWriter)
+TEST_F(TrackRows, NamesReadBackForTheWriter)
 {
     Load(Band());
     char buf[300];
@@ -189,7 +189,7 @@ TEST_F(Rows, NamesReadBackForTheWriter)
     EXPECT_EQ(fMidiChange, 0);
 }
 
-TEST_F(Rows, OnBoxMutesAndRestoresTheTrack)
+TEST_F(TrackRows, OnBoxMutesAndRestoresTheTrack)
 {
     Load(Band());
     smf::Bytes before = Image();
@@ -214,7 +214,7 @@ TEST_F(Rows, OnBoxMutesAndRestoresTheTrack)
     EXPECT_TRUE(Reports().empty());
 }
 
-TEST_F(Rows, InstrumentChangeRewritesTheProgram)
+TEST_F(TrackRows, InstrumentChangeRewritesTheProgram)
 {
     Load(Band());
     smf::Bytes before = Image();
@@ -243,7 +243,7 @@ TEST_F(Rows, InstrumentChangeRewritesTheProgram)
     EXPECT_EQ(fMidiChange, 0);
 }
 
-TEST_F(Rows, FixedInstrumentEntryIsNeverAppliedAsProgram)
+TEST_F(TrackRows, FixedInstrumentEntryIsNeverAppliedAsProgram)
 {
     Load(Band());
     smf::Bytes before = Image();
@@ -254,7 +254,7 @@ TEST_F(Rows, FixedInstrumentEntryIsNeverAppliedAsProgram)
     EXPECT_EQ(fMidiChange, 0);
 }
 
-TEST_F(Rows, SlidersApplyOnlyWhenReleased)
+TEST_F(TrackRows, SlidersApplyOnlyWhenReleased)
 {
     Load(Band());
     smf::Bytes before = Image();
@@ -297,7 +297,7 @@ TEST_F(Rows, SlidersApplyOnlyWhenReleased)
     EXPECT_EQ(fMidiChange, 0);
 }
 
-TEST_F(Rows, SliderOnTheMixedTrackRewritesEveryVolumeEvent)
+TEST_F(TrackRows, SliderOnTheMixedTrackRewritesEveryVolumeEvent)
 {
     Load(Band());
     smf::Bytes before = Image();
@@ -308,7 +308,7 @@ TEST_F(Rows, SliderOnTheMixedTrackRewritesEveryVolumeEvent)
     EXPECT_EQ(MidiInfo.Track[4].bVolume, 5);
 }
 
-TEST_F(Rows, EditorFailureIsReportedAndTheChangeStillCounts)
+TEST_F(TrackRows, EditorFailureIsReportedAndTheChangeStillCounts)
 {
     // Spare bytes after the end-of-track event: the editor applies the setting, then says so.
     smf::File f(0, 96);
@@ -325,7 +325,7 @@ TEST_F(Rows, EditorFailureIsReportedAndTheChangeStillCounts)
 }
 
 // Muted tracks read from the image: a Melodic track is muted when its note-on became 8n.
-class Solo : public Rows {
+class TrackSolo : public TrackRows {
 protected:
     bool Muted(int row)
     {
@@ -354,7 +354,7 @@ protected:
     }
 };
 
-TEST_F(Solo, TakeMoveAndReleaseKeepMutesInStepWithTheBoxes)
+TEST_F(TrackSolo, TakeMoveAndReleaseKeepMutesInStepWithTheBoxes)
 {
     Trio();
     smf::Bytes fresh = Image();
@@ -395,7 +395,7 @@ TEST_F(Solo, TakeMoveAndReleaseKeepMutesInStepWithTheBoxes)
     EXPECT_TRUE(Reports().empty());
 }
 
-TEST_F(Solo, DoubleClickNotificationActsTwice)
+TEST_F(TrackSolo, DoubleClickNotificationActsTwice)
 {
     Trio();
     smf::Bytes fresh = Image();
@@ -405,7 +405,7 @@ TEST_F(Solo, DoubleClickNotificationActsTwice)
     EXPECT_EQ(Image(), fresh);
 }
 
-TEST_F(Solo, FixedInstrumentBoxesStayDisabled)
+TEST_F(TrackSolo, FixedInstrumentBoxesStayDisabled)
 {
     Load(Band());
     // Rows 2 (drums), 3 and 4 (mixed) hold a fixed entry.
@@ -428,7 +428,7 @@ TEST_F(Solo, FixedInstrumentBoxesStayDisabled)
         EXPECT_TRUE(IsWindowEnabled(hwndInstr[row])) << row;
 }
 
-TEST_F(Rows, NextSongReplacesEveryRow)
+TEST_F(TrackRows, NextSongReplacesEveryRow)
 {
     Load(Band());
     SendMessageA(hwndOnly[1], BM_CLICK, 0, 0);
@@ -449,7 +449,7 @@ TEST_F(Rows, NextSongReplacesEveryRow)
     EXPECT_EQ(hwndOn[1], nullptr);
 }
 
-TEST_F(Rows, SongWithoutListedTracksShowsAnEmptyView)
+TEST_F(TrackRows, SongWithoutListedTracksShowsAnEmptyView)
 {
     Load(Band());
     smf::File tempoOnly(1, 96);
@@ -478,7 +478,7 @@ static LRESULT CALLBACK FailCreationHook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(hFailHook, code, wParam, lParam);
 }
 
-TEST_F(Rows, FailedBuildLeavesNoControlsBehind)
+TEST_F(TrackRows, FailedBuildLeavesNoControlsBehind)
 {
     Load(Band());
     ASSERT_EQ(LoadImage(Band().Bytes()), 1);

@@ -18,7 +18,7 @@ smf::File ManyTracks(int n)
     return f;
 }
 
-class TrackView : public ::testing::Test {
+class TrackViewWindow : public ::testing::Test {
 protected:
     HWND view = NULL, parent = NULL;
 
@@ -71,7 +71,7 @@ protected:
     }
 };
 
-TEST_F(TrackView, ClassAndWindows)
+TEST_F(TrackViewWindow, ClassAndWindows)
 {
     char cls[64];
     GetClassNameA(view, cls, sizeof cls);
@@ -99,7 +99,7 @@ TEST_F(TrackView, ClassAndWindows)
     EXPECT_EQ((HFONT)SendMessageA(hwndTrackViewSt, WM_GETFONT, 0, 0), hfont);
 }
 
-TEST_F(TrackView, LaysOutUnderTheToolbar)
+TEST_F(TrackViewWindow, LaysOutUnderTheToolbar)
 {
     RECT parentWindow;
     GetWindowRect(parent, &parentWindow);
@@ -121,7 +121,7 @@ TEST_F(TrackView, LaysOutUnderTheToolbar)
     EXPECT_EQ(rc.bottom, client.bottom);
 }
 
-TEST_F(TrackView, ShowAndHideSwitchTheMainWindowsOuterSize)
+TEST_F(TrackViewWindow, ShowAndHideSwitchTheMainWindowsOuterSize)
 {
     RECT before, rc;
     GetWindowRect(parent, &before);
@@ -139,7 +139,7 @@ TEST_F(TrackView, ShowAndHideSwitchTheMainWindowsOuterSize)
     EXPECT_EQ(rc.top, before.top);
 }
 
-TEST_F(TrackView, RangeFollowsTheRowsThatFit)
+TEST_F(TrackViewWindow, RangeFollowsTheRowsThatFit)
 {
     LoadRows(10);
     SizeViewForRows(12, 5);
@@ -157,7 +157,7 @@ TEST_F(TrackView, RangeFollowsTheRowsThatFit)
     EXPECT_EQ(BarMax(), 0);
 }
 
-TEST_F(TrackView, ScrollsByWholeRows)
+TEST_F(TrackViewWindow, ScrollsByWholeRows)
 {
     LoadRows(20);
     SizeViewForRows(8, 7);
@@ -208,7 +208,7 @@ TEST_F(TrackView, ScrollsByWholeRows)
     EXPECT_EQ(TopOfRow0(), top0);
 }
 
-TEST_F(TrackView, NewSongStartsAtTheTop)
+TEST_F(TrackViewWindow, NewSongStartsAtTheTop)
 {
     LoadRows(30);
     SizeViewForRows(10);
@@ -223,7 +223,7 @@ TEST_F(TrackView, NewSongStartsAtTheTop)
     EXPECT_EQ(RectInParent(hwndName[24]).top, 24 * ROW_PITCH + 1);
 }
 
-TEST_F(TrackView, NoRowsInAViewLowerThanOneRow)
+TEST_F(TrackViewWindow, NoRowsInAViewLowerThanOneRow)
 {
     smf::File empty(1, 96);
     empty.Add(smf::Track().Tempo(0, 500000).End());
