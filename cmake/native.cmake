@@ -12,6 +12,7 @@ if(MKDEMO_SRC)
 endif()
 
 file(GLOB BENCH_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/bench_*.cpp)
+list(FILTER BENCH_SRC EXCLUDE REGEX "_win\\.cpp$")
 foreach(src ${BENCH_SRC})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})

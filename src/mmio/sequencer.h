@@ -22,6 +22,8 @@ struct SEQSINK {
 // Installs the sink used by devices opened from now on; null restores the default: the MIDI
 // mapper when the platform has an output device, else silence, with the real clock.
 void SetSequencerSink(const SEQSINK* sink);
+// That default, for sinks that wrap it (measurements, logging).
+const SEQSINK* DefaultSequencerSink(void);
 
 // The own sequencer's two MCI calls, shaped like mciSendCommandA and mciGetErrorStringA.
 // Codes it does not know itself are passed on to the platform's texts.

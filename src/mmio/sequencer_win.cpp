@@ -139,6 +139,11 @@ void SetSequencerSink(const SEQSINK* sink)
     Sink = sink ? *sink : DefaultSink;
 }
 
+const SEQSINK* DefaultSequencerSink(void)
+{
+    return &DefaultSink;
+}
+
 // ---- Devices -------------------------------------------------------------------------
 
 enum { SEQ_STOPPED, SEQ_PLAYING, SEQ_PAUSED };
