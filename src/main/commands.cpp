@@ -66,7 +66,7 @@ int TakeCommandLine(const char* lpCmdLine)
         return 1;
     char text[160];
     snprintf(text, sizeof text,
-             "The file name on the command line is longer than %d characters.\nNo file was opened.",
+             "The file name on the command line is too long (more than %d characters).\nNo file was opened.",
              MAX_CMDLINE_NAME);
     MessageBoxA(NULL, text, "Attention", MB_OK | MB_ICONEXCLAMATION);
     return 0;
