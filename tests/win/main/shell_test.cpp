@@ -3,6 +3,7 @@
 #include "win/main/shell_harness.h"
 
 #include "main/shell_logic.h"
+#include "mmio/sequencer.h"
 
 namespace shelltest {
 namespace {
@@ -318,6 +319,73 @@ TEST_F(Shell, ATooLongCommandLineNameIsRefusedWhole)
     EXPECT_NE(Boxes()[0].text.find("too long"), std::string::npos) << Boxes()[0].text;
     EXPECT_EQ(TakeCommandLine("  \"C:\\My Music\\song.mid\" "), 1);
     EXPECT_STREQ(szFileName, "C:\\My Music\\song.mid");
+}
+
+}  // namespace
+}  // namespace shelltest
+
+namespace shelltest {
+namespace {
+
+// A sequencer that keeps its file open, denying writers, for as long as a device is open:
+// the way a platform's sequencer may hold the playback copy.
+struct HoldingSink {
+    static HANDLE held;
+    static int opens;
+    static std::string file;
+    static const SEQSINK* Default() { return DefaultSequencerSink(); }
+    static void Open(void*)
+    {
+        Default()->Open(Default()->ctx);
+        if (opens++ == 0)
+            held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    }
+    static void Close(void*)
+    {
+        if (--opens == 0 && held != INVALID_HANDLE_VALUE) {
+            CloseHandle(held);
+            held = INVALID_HANDLE_VALUE;
+        }
+        Default()->Close(Default()->ctx);
+    }
+    static void Short(void*, DWORD msg) { Default()->ShortMsg(Default()->ctx, msg); }
+    static void SysEx(void*, BYTE s, const BYTE* d, DWORD n) { Default()->SysEx(Default()->ctx, s, d, n); }
+    static LONGLONG Now(void*) { return Default()->Now(Default()->ctx); }
+    static BOOL Wait(void*, LONGLONG t, HANDLE abort) { return Default()->WaitUntil(Default()->ctx, t, abort); }
+};
+HANDLE HoldingSink::held = INVALID_HANDLE_VALUE;
+int HoldingSink::opens;
+std::string HoldingSink::file;
+
+TEST_F(Shell, ASequencerHoldingTheCopyIsClosedBeforeTheNewSongIsWritten)
+{
+    HoldingSink::file = tmpName;
+    static const SEQSINK sink = {nullptr, HoldingSink::Open, HoldingSink::Close, HoldingSink::Short,
+                                 HoldingSink::SysEx, HoldingSink::Now, HoldingSink::Wait};
+    SetSequencerSink(&sink);
+    std::string first = WriteSong("shell held first.mid", Song(120, {"Piano", "Bass"}));
+    std::string second = WriteSong("shell held second.mid", Song(40, {"Flute"}));
+    OpenFromCommandLine(first);
+    ASSERT_EQ(nMode, MODE_PLAY);
+    ASSERT_NE(HoldingSink::held, INVALID_HANDLE_VALUE);
+    smf::Bytes playing = ReadFileBytes(tmpName);
+
+    // While the first song plays, the copy cannot be replaced.
+    OpenFromCommandLine(second);
+    EXPECT_TRUE(Boxes().empty()) << Boxes()[0].text;   // the refused write was made good
+    smf::Bytes image(pFileBuf, pFileBuf + dwFileBufSize);
+    EXPECT_NE(image, playing);
+    EXPECT_EQ(ReadFileBytes(tmpName), image);
+    EXPECT_EQ(dwFileSize, 160u);
+    EXPECT_EQ(nMode, MODE_PLAY);
+
+    // Shut-down closes the sequencer before deleting the copy, so it is really gone.
+    Command(IDM_EXIT);
+    EXPECT_EQ(HoldingSink::opens, 0);
+    EXPECT_EQ(GetFileAttributesA(tmpName.c_str()), INVALID_FILE_ATTRIBUTES);
+    SetSequencerSink(nullptr);
+    DeleteFileA(first.c_str());
+    DeleteFileA(second.c_str());
 }
 
 }  // namespace
