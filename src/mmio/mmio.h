@@ -25,6 +25,10 @@ BOOL SequencerGetErrorString(MCIERROR err, char* text, UINT size);
 void SelectSequencer(void);
 // Makes the two calls go to the program's own sequencer whatever the platform has.
 void UseOwnSequencer(void);
+// Makes them go to the functions given (a test that watches the commands sent).
+typedef MCIERROR (*SEQSENDPROC)(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param);
+typedef BOOL (*SEQERRORPROC)(MCIERROR err, char* text, UINT size);
+void SetSequencerCalls(SEQSENDPROC send, SEQERRORPROC error);
 
 // File open and save.
 int mcimidiSelectFile(char* szFile);

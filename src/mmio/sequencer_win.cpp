@@ -19,8 +19,8 @@ static BOOL PlatformGetErrorString(MCIERROR err, char* text, UINT size)
     return mciGetErrorStringA(err, text, size);
 }
 
-static MCIERROR (*lpfnSendCommand)(MCIDEVICEID, UINT, DWORD_PTR, DWORD_PTR) = PlatformSendCommand;
-static BOOL (*lpfnGetErrorString)(MCIERROR, char*, UINT) = PlatformGetErrorString;
+static SEQSENDPROC lpfnSendCommand = PlatformSendCommand;
+static SEQERRORPROC lpfnGetErrorString = PlatformGetErrorString;
 
 MCIERROR SequencerSendCommand(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param)
 {
@@ -34,8 +34,13 @@ BOOL SequencerGetErrorString(MCIERROR err, char* text, UINT size)
 
 void UseOwnSequencer(void)
 {
-    lpfnSendCommand = SeqSendCommand;
-    lpfnGetErrorString = SeqGetErrorString;
+    SetSequencerCalls(SeqSendCommand, SeqGetErrorString);
+}
+
+void SetSequencerCalls(SEQSENDPROC send, SEQERRORPROC error)
+{
+    lpfnSendCommand = send;
+    lpfnGetErrorString = error;
 }
 
 // Without a MIDI output device the platform's sequencer opens a song but never plays it.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 
 #include "seq_support.h"
 
@@ -278,4 +279,95 @@ TEST_F(McimidiTest, AFailedReopenLeavesNoDeviceAndReportsThePlayToo)
     EXPECT_EQ(boxes[1].text, Text(SEQERR_FILE_NOT_FOUND) + Line(42, 0, first));   // reported inside the open
     EXPECT_EQ(boxes[2].text, Text(SEQERR_INVALID_DEVICE) + Line(42, 0, 0));
     EXPECT_EQ(rec.opens, rec.closes);
+}
+
+namespace {
+
+// One MCI command as the sequencer operations sent it.
+struct Call {
+    MCIDEVICEID id;
+    UINT msg;
+    DWORD_PTR flags;
+    std::string detail;   // the members of the record that were set
+    bool operator==(const Call& o) const { return id == o.id && msg == o.msg && flags == o.flags && detail == o.detail; }
+};
+
+std::vector<Call> calls;
+
+std::ostream& operator<<(std::ostream& os, const Call& c)
+{
+    return os << "{" << c.id << ", 0x" << std::hex << c.msg << ", 0x" << c.flags << std::dec << ", " << c.detail << "}";
+}
+
+MCIERROR WatchCommand(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param)
+{
+    char d[400] = "";
+    switch (msg) {
+    case MCI_OPEN: {
+        const MCI_OPEN_PARMSA* p = (const MCI_OPEN_PARMSA*)param;
+        snprintf(d, sizeof d, "type %s element %s callback %d alias %s", p->lpstrDeviceType, p->lpstrElementName, (int)p->dwCallback,
+                 p->lpstrAlias ? p->lpstrAlias : "none");
+        break;
+    }
+    case MCI_SET:
+        snprintf(d, sizeof d, "format %d", (int)((const MCI_SET_PARMS*)param)->dwTimeFormat);
+        break;
+    case MCI_STATUS:
+        snprintf(d, sizeof d, "item %d", (int)((const MCI_STATUS_PARMS*)param)->dwItem);
+        break;
+    case MCI_PLAY: {
+        const MCI_PLAY_PARMS* p = (const MCI_PLAY_PARMS*)param;
+        snprintf(d, sizeof d, "callback %s from %u", (HWND)p->dwCallback == hWndMain ? "main" : "other", (unsigned)p->dwFrom);
+        break;
+    }
+    }
+    calls.push_back({id, msg, flags, d});
+    return SeqSendCommand(id, msg, flags, param);
+}
+
+}  // namespace
+
+TEST_F(McimidiTest, SendsTheCommandsFlagsAndRecordsOfTheSequencer)
+{
+    SetSequencerCalls(WatchCommand, SeqGetErrorString);
+    calls.clear();
+    std::string element = std::string("element ") + sTmpName;
+    std::string open = "type sequencer " + element + " callback 0 alias none";
+
+    MCIDEVICEID id = mcimidiOpen(sTmpName);
+    wOutDeviceID = id;
+    dwPlayPos = 8;
+    rec.Freeze(T0 + 1000000);
+    mcimidiPlay(hWndMain, id);
+    ASSERT_TRUE(rec.WaitFrozen());
+    EXPECT_EQ(mcimidiPosition(id), 16u);   // played from 1000 ms for 1000 ms
+    mcimidiPause(id);
+    mcimidiStop(id);
+    // A change while playing: position, then the reopen on the rewritten copy.
+    nMode = MODE_PLAY;
+    mcimidiChange();
+    EXPECT_EQ(dwPlayPos, 16u);
+    MCIDEVICEID second = wOutDeviceID;
+    mcimidiClose(second);
+    wOutDeviceID = 0;
+
+    std::vector<Call> want = {
+        {0, MCI_OPEN, 0x2202, open},
+        {id, MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, "format 0"},
+        {id, MCI_STATUS, 0x0102, "item 1"},
+        {id, MCI_PLAY, 0x0005, "callback main from 1000"},
+        {id, MCI_STATUS, 0x0100, "item 2"},
+        {id, MCI_PAUSE, 0x0002, ""},
+        {id, MCI_STOP, 0x0002, ""},
+        {id, MCI_STATUS, 0x0100, "item 2"},
+        {id, MCI_STOP, 0x0002, ""},
+        {id, MCI_CLOSE, 0x0002, ""},
+        {0, MCI_OPEN, 0x2202, open},
+        {second, MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, "format 0"},
+        {second, MCI_STATUS, 0x0102, "item 1"},
+        {second, MCI_PLAY, 0x0005, "callback main from 2000"},
+        {second, MCI_CLOSE, 0x0002, ""},
+    };
+    EXPECT_EQ(calls, want);
+    UseOwnSequencer();
 }
