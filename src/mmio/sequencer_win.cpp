@@ -117,7 +117,7 @@ static LONGLONG DefaultNow(void*)
     }
     LARGE_INTEGER c;
     QueryPerformanceCounter(&c);
-    return (LONGLONG)((double)c.QuadPart * 1e6 / (double)llCounterFreq);
+    return c.QuadPart / llCounterFreq * 1000000 + c.QuadPart % llCounterFreq * 1000000 / llCounterFreq;
 }
 
 // Sleeps while the due time is far, then yields the processor until it arrives: a sleep
