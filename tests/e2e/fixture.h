@@ -43,11 +43,11 @@ protected:
     }
 
     // Starts a player with this command-line tail; null when it does not come up.
-    Player* Launch(const std::string& tail = "", bool visible = true)
+    Player* Launch(const std::string& tail = "", bool waitForWindow = true)
     {
         players_.emplace_back(new Player);
         Player* p = players_.back().get();
-        bool started = p->Start(tail, visible);
+        bool started = waitForWindow ? p->Start(tail) : p->Launch(tail);
         if (p->Process()) {
             std::lock_guard<std::mutex> lock(mutex_);
             processes_.push_back(p->Process());

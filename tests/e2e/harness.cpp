@@ -24,14 +24,14 @@ LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return (LRESULT)result;
 }
 
-struct FindMain {
+struct MainSearch {
     DWORD pid;
     HWND found;
 };
 
 BOOL CALLBACK FindMainProc(HWND hwnd, LPARAM lParam)
 {
-    FindMain* f = (FindMain*)lParam;
+    MainSearch* f = (MainSearch*)lParam;
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid == f->pid && ClassOf(hwnd) == "Player") {
@@ -53,6 +53,18 @@ BOOL CALLBACK FindDialogsProc(HWND hwnd, LPARAM lParam)
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid == f->pid && IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32770")
         f->found.push_back(hwnd);
+    return TRUE;
+}
+
+BOOL CALLBACK FindEditProc(HWND hwnd, LPARAM lParam)
+{
+    HWND* edit = (HWND*)lParam;
+    if (*edit)
+        return FALSE;
+    if (ClassOf(hwnd) == "Edit") {
+        *edit = hwnd;
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -231,6 +243,11 @@ Player::~Player()
 
 bool Player::Start(const std::string& tail, bool visibleWindow)
 {
+    return Launch(tail) && FindMain(10000, visibleWindow);
+}
+
+bool Player::Launch(const std::string& tail)
+{
     std::string exe = ExeDir() + "player.exe";
     std::string cmd = "\"" + exe + "\"";
     if (!tail.empty())
@@ -247,12 +264,17 @@ bool Player::Start(const std::string& tail, bool visibleWindow)
     thread_ = pi.hThread;
     pid_ = pi.dwProcessId;
     WaitForInputIdle(process_, 10000);
+    return true;
+}
+
+bool Player::FindMain(DWORD ms, bool visible)
+{
     return WaitFor([&] {
-        FindMain f = {pid_, NULL};
+        MainSearch f = {pid_, NULL};
         EnumWindows(FindMainProc, (LPARAM)&f);
         main_ = f.found;
-        return main_ && (!visibleWindow || IsWindowVisible(main_));
-    }, 10000);
+        return main_ && (!visible || IsWindowVisible(main_));
+    }, ms);
 }
 
 bool Player::Running() const
@@ -604,11 +626,14 @@ bool Player::PressEscape(HWND dialog) const
 
 bool Player::FillFileDialog(HWND dialog, const std::string& path) const
 {
-    // The file name box: a combo box (cmb13) holding an edit on Windows, an edit (edt1) in Wine.
+    // The file name box: a ComboBoxEx (cmb13) with a combo box and an edit inside, or an
+    // edit (edt1) in older dialogs.
     HWND edit = NULL;
     HWND combo = GetDlgItem(dialog, 0x47C);
-    if (combo)
-        edit = ClassOf(combo) == "Edit" ? combo : FindWindowExA(combo, NULL, "Edit", NULL);
+    if (combo) {
+        edit = ClassOf(combo) == "Edit" ? combo : NULL;
+        EnumChildWindows(combo, FindEditProc, (LPARAM)&edit);
+    }
     if (!edit)
         edit = GetDlgItem(dialog, 0x480);
     if (!edit)

@@ -55,8 +55,10 @@ public:
     Player& operator=(const Player&) = delete;
 
     // Starts player.exe with the given command-line tail and waits for its main window.
-    // When a start-up message box is expected, pass waitIdle false and collect the box.
     bool Start(const std::string& tail, bool visibleWindow = true);
+    // Only starts the process (for a start that is refused before any window exists).
+    bool Launch(const std::string& tail);
+    bool FindMain(DWORD ms, bool visible = true);
     // Exit command, wait; TerminateProcess as the last resort. Dismisses boxes on the way.
     bool Quit(DWORD ms = 8000);
     bool WaitExit(DWORD ms);
