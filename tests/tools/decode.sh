@@ -27,6 +27,12 @@ expect_line "chunk 0 size $((5 + 186 + 4 + 128 + 5 + 7 + 3 + 4 + 4 + 4 + 8)) cha
 expect_eq "long events copied, note-off zeroed" "$(mthd 0 1 96)$(mtrk "00 B2 0A 40  00 B2 07 7F  ${LONG/60 82 3C 40/60 82 3C 00}")" \
   "$(hex_of "$T/p.mid")"
 
+# A name holding line breaks stays on its line: they are shown as \n and \r.
+put_hex "$T/lines.mid" "$(mthd 0 1 96)$(mtrk '00 FF 03 05 41 0A 42 0D 43  00 C0 05  00 FF 2F 00')"
+mm "$T/lines.mid"
+expect_rc 0
+expect_line 'chunk 0 size 24 channel 0 program 5 volume 240 pan 240 listed yes name "A\nB\rC"'
+
 # Bytes after the last declared chunk stay after the rebuilt chunks.
 put_hex "$T/tail.mid" "$(mthd 0 1 96)$(mtrk '00 90 3C 40  60 80 3C 00  00 FF 2F 00')DEADBEEF"
 mm "$T/tail.mid" --prepared "$T/p.mid"
