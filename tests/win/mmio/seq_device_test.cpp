@@ -328,3 +328,27 @@ TEST(SeqDeviceRealClock, PlaysInRealTimeWithNoOutputDevice)
     EXPECT_EQ(StatusOf(id, MCI_STATUS_POSITION), 302u);
     EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
 }
+
+TEST(SeqDeviceRealClock, RapidCommandsLeaveExactlyOneNoticePerPlay)
+{
+    SetSequencerSink(nullptr);
+    TempFile file(SlowSong());
+    Notices notices;
+    MCIDEVICEID id = 0;
+    ASSERT_EQ(Open(file.path, &id), 0u);
+    const int plays = 60;
+    for (int i = 0; i < plays; ++i) {
+        ASSERT_EQ(PlayFrom(id, notices.hwnd, (DWORD)(i * 97) % 5000), 0u);
+        // Every third play is ended by the next play, or by the close.
+        UINT end = i % 3 == 0 ? MCI_STOP : i % 3 == 1 ? MCI_PAUSE : 0;
+        if (end) {
+            EXPECT_EQ(Simple(id, end), 0u);
+        }
+    }
+    EXPECT_EQ(Simple(id, MCI_CLOSE), 0u);
+    ASSERT_TRUE(notices.WaitFor(plays));
+    notices.Drain();
+    ASSERT_EQ(notices.got.size(), (size_t)plays);
+    for (const Notices::Notice& n : notices.got)
+        EXPECT_EQ(n, (Notices::Notice{MCI_NOTIFY_ABORTED, (LPARAM)id}));
+}
