@@ -78,31 +78,42 @@ int TakeCommandLine(const char* lpCmdLine)
 // playback copy it holds. The load's own write then fails; that failure is held back and
 // the copy written again once the sequencer is closed, so the new song is what plays.
 static REPORTPROC pfnShownReport;
-static int fCopyWriteRefused;
+static char szRefusedWrite[64];   // the held-back report; empty when none
 
 static int IsPlaybackCopyWriteFailure(const char* text)
 {
     return text && (strcmp(text, "Tmp File create failed.") == 0 || strcmp(text, "TMP bytes no write.") == 0);
 }
 
-static int ReportWhileSequencerHoldsCopy(HWND owner, const char* text, const char* caption, UINT style)
+static int ShowReport(HWND owner, const char* text, const char* caption, UINT style)
 {
-    if (IsPlaybackCopyWriteFailure(text)) {
-        fCopyWriteRefused = 1;
-        return IDOK;
-    }
     if (pfnShownReport)
         return pfnShownReport(owner, text, caption, style);
     return MessageBoxA(owner, text, caption, style);
 }
 
+static int ReportWhileSequencerHoldsCopy(HWND owner, const char* text, const char* caption, UINT style)
+{
+    if (IsPlaybackCopyWriteFailure(text)) {
+        lstrcpynA(szRefusedWrite, text, sizeof szRefusedWrite);
+        return IDOK;
+    }
+    return ShowReport(owner, text, caption, style);
+}
+
 static int LoadSong(void)
 {
-    fCopyWriteRefused = 0;
+    szRefusedWrite[0] = '\0';
     if (wOutDeviceID == 0)
         return mcimidiSelectFile(szFileName);
     pfnShownReport = SetReportProc(ReportWhileSequencerHoldsCopy);
     int loaded = mcimidiSelectFile(szFileName);
+    // A write that failed in a load that then came to nothing (or in a replay during the
+    // open dialog) is not made good below: it is shown after all.
+    if (!loaded && szRefusedWrite[0]) {
+        ShowReport(NULL, szRefusedWrite, NULL, MB_OK);
+        szRefusedWrite[0] = '\0';
+    }
     SetReportProc(pfnShownReport);
     pfnShownReport = NULL;
     return loaded;
@@ -136,7 +147,7 @@ static LRESULT OnOpen(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
     fMidiChange = 0;
     SetWindowTitle(hwnd);
     CloseSequencer();
-    if (fCopyWriteRefused)
+    if (szRefusedWrite[0])
         settmp(sTmpName, pFileBuf, dwFileBufSize);
     MeasureSong();
     Rewind(hwnd);
