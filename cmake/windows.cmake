@@ -70,6 +70,19 @@ if(PLAYER_TESTS AND PLAYER_X64)
     add_dependencies(e2e_tests player)
     gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES RESOURCE_LOCK gui)
   endif()
+
+  # The command-line tool's black-box tests, on the Windows build too (the corpus run stays
+  # native: both builds share the song layer it exercises).
+  if(TARGET midimix)
+    file(GLOB TOOL_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/*.sh)
+    list(FILTER TOOL_TESTS EXCLUDE REGEX "/corpus\\.sh$")
+    foreach(t ${TOOL_TESTS})
+      get_filename_component(name ${t} NAME_WE)
+      add_test(NAME win_tool.${name} COMMAND bash ${t} ${CMAKE_SOURCE_DIR}/tests/tools/lib/wine-midimix.sh ${CMAKE_SOURCE_DIR})
+      set_tests_properties(win_tool.${name} PROPERTIES
+        ENVIRONMENT "MIDIMIX_EXE=$<TARGET_FILE:midimix>;PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT}")
+    endforeach()
+  endif()
 endif()
 
 # Windows console tools and benchmarks (tools/*_win.cpp), run under Wine.
