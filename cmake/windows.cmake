@@ -69,6 +69,10 @@ if(PLAYER_TESTS AND PLAYER_X64)
     target_compile_definitions(e2e_tests PRIVATE TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
     add_dependencies(e2e_tests player)
     gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES RESOURCE_LOCK gui)
+    # Screenshots of the window under a virtual display, kept in artefacts/ for people to look at.
+    add_test(NAME e2e_screenshots COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot.sh $<TARGET_FILE:player>)
+    set_tests_properties(e2e_screenshots PROPERTIES RESOURCE_LOCK gui TIMEOUT 180
+                         ENVIRONMENT "PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT}")
   endif()
 
   # The command-line tool's black-box tests, on the Windows build too (the corpus run stays
