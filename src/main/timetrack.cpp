@@ -19,8 +19,12 @@ static void RelayToTooltip(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     SendMessageA(hwndTT, TTM_RELAYEVENT, 0, (LPARAM)&m);
 }
 
+// Only the first hold saves the mode: repeats of a held key, or a click while a key is
+// held, would otherwise save "seek" itself, and the release could never leave it.
 static void HoldSlider(void)
 {
+    if (nMode == MODE_SEEK)
+        return;
     pMode = nMode;
     nMode = MODE_SEEK;
 }
@@ -46,7 +50,7 @@ LRESULT CALLBACK TimeTrackWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     switch (msg) {
     case WM_MOUSEMOVE:   RelayToTooltip(hwnd, msg, wParam, lParam); break;
     case WM_LBUTTONDOWN: HoldSlider(); break;
-    case WM_KEYDOWN:     if (nMode != MODE_SEEK) HoldSlider(); break;   // key repeats keep the first saved mode
+    case WM_KEYDOWN:     HoldSlider(); break;
     case WM_LBUTTONUP:
     case WM_KEYUP:       ReleaseSlider(); break;
     }

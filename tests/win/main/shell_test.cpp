@@ -248,6 +248,14 @@ TEST_F(Shell, ReleasingTheSliderSeeksAndPlaysOn)
     SendMessageA(hWndTimeTrack, WM_KEYUP, VK_TAB, 0);
     EXPECT_EQ(nMode, MODE_PLAY);
 
+    // A click while a key is held: the first release restores the mode saved by the key.
+    SendMessageA(hWndTimeTrack, WM_KEYDOWN, VK_LEFT, 0);
+    SendMessageA(hWndTimeTrack, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageA(hWndTimeTrack, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    EXPECT_EQ(nMode, MODE_PLAY);
+    SendMessageA(hWndTimeTrack, WM_KEYUP, VK_LEFT, 0);
+    EXPECT_EQ(nMode, MODE_PLAY);
+
     // Released while paused: only the position changes.
     Command(IDM_PAUSE);
     SendMessageA(hWndTimeTrack, WM_KEYDOWN, VK_HOME, 0);
