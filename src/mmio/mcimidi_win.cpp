@@ -22,6 +22,13 @@ static DWORD UnitsToMs(DWORD units)
     return ms > 0xFFFFFFFFull ? 0xFFFFFFFFu : (DWORD)ms;
 }
 
+// Stop, pause and close carry no record of their own and wait for the device.
+static MCIERROR SendWaiting(MCIDEVICEID wDeviceID, UINT msg)
+{
+    MCI_GENERIC_PARMS parms = {};
+    return SequencerSendCommand(wDeviceID, msg, MCI_WAIT, (DWORD_PTR)&parms);
+}
+
 MCIDEVICEID mcimidiOpen(const char* szPath)
 {
     MCI_OPEN_PARMSA open = {};
@@ -47,8 +54,7 @@ MCIDEVICEID mcimidiOpen(const char* szPath)
     if (err) {
         // The caller never learns this identifier, so the device is closed here.
         mcimidiError(err);
-        MCI_GENERIC_PARMS close = {};
-        SequencerSendCommand(open.wDeviceID, MCI_CLOSE, MCI_WAIT, (DWORD_PTR)&close);
+        SendWaiting(open.wDeviceID, MCI_CLOSE);
         return 0;
     }
     return open.wDeviceID;
@@ -95,8 +101,7 @@ DWORD mcimidiPlay(HWND hwndNotify, MCIDEVICEID wDeviceID)
 
 DWORD mcimidiStop(MCIDEVICEID wDeviceID)
 {
-    MCI_GENERIC_PARMS parms = {};
-    MCIERROR err = SequencerSendCommand(wDeviceID, MCI_STOP, MCI_WAIT, (DWORD_PTR)&parms);
+    MCIERROR err = SendWaiting(wDeviceID, MCI_STOP);
     if (err)
         mcimidiError(err);
     return err;
@@ -104,8 +109,7 @@ DWORD mcimidiStop(MCIDEVICEID wDeviceID)
 
 DWORD mcimidiPause(MCIDEVICEID wDeviceID)
 {
-    MCI_GENERIC_PARMS parms = {};
-    MCIERROR err = SequencerSendCommand(wDeviceID, MCI_PAUSE, MCI_WAIT, (DWORD_PTR)&parms);
+    MCIERROR err = SendWaiting(wDeviceID, MCI_PAUSE);
     if (err)
         mcimidiError(err);
     return err;
@@ -113,11 +117,8 @@ DWORD mcimidiPause(MCIDEVICEID wDeviceID)
 
 DWORD mcimidiClose(MCIDEVICEID wDeviceID)
 {
-    MCI_GENERIC_PARMS parms = {};
-    MCIERROR err = SequencerSendCommand(wDeviceID, MCI_CLOSE, MCI_WAIT, (DWORD_PTR)&parms);
-    if (err)
-        return (DWORD)mcimidiError(err);
-    return 0;
+    MCIERROR err = SendWaiting(wDeviceID, MCI_CLOSE);
+    return err ? (DWORD)mcimidiError(err) : 0;
 }
 
 int mcimidiError(DWORD dwError)

@@ -21,19 +21,6 @@ smf::Bytes TempoSong()
     return f.Bytes();
 }
 
-// 90 beats a minute, a note on each of 8 quarters: 5333336 us.
-smf::Bytes SlowSong()
-{
-    smf::Track t;
-    t.Tempo(0, 666667);
-    for (int q = 0; q < 8; ++q)
-        t.NoteOn(q == 0 ? 0 : 480, 0, 60 + q, 100);
-    t.End(480);
-    smf::File f(0, 480);
-    f.Add(t);
-    return f.Bytes();
-}
-
 const LONGLONG T0 = 1000000;   // the recorder's clock when a play starts
 
 class SeqDevice : public ::testing::Test {

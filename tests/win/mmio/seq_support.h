@@ -256,6 +256,22 @@ inline MCIERROR Simple(MCIDEVICEID id, UINT msg)
     return SeqSendCommand(id, msg, MCI_WAIT, (DWORD_PTR)&p);
 }
 
+// 90 beats a minute, a note on each of 8 quarters (666667 us apart): 5333336 us, ending a
+// quarter after the last note. With a program, a program change on channel 0 first.
+inline smf::Bytes SlowSong(int program = -1)
+{
+    smf::Track t;
+    t.Tempo(0, 666667);
+    if (program >= 0)
+        t.Program(0, 0, program);
+    for (int q = 0; q < 8; ++q)
+        t.NoteOn(q == 0 ? 0 : 480, 0, 60 + q, 100);
+    t.End(480);
+    smf::File f(0, 480);
+    f.Add(t);
+    return f.Bytes();
+}
+
 inline DWORD NoteOn(int ch, int key, int vel) { return (DWORD)(0x90 | ch) | (DWORD)key << 8 | (DWORD)vel << 16; }
 inline DWORD NoteOff(int ch, int key) { return (DWORD)(0x80 | ch) | (DWORD)key << 8; }
 inline DWORD Ctl(int ch, int c, int v) { return (DWORD)(0xB0 | ch) | (DWORD)c << 8 | (DWORD)v << 16; }
