@@ -365,12 +365,17 @@ HANDLE HoldingSink::held = INVALID_HANDLE_VALUE;
 int HoldingSink::opens;
 std::string HoldingSink::file;
 
-TEST_F(Shell, ASequencerHoldingTheCopyIsClosedBeforeTheNewSongIsWritten)
+void HoldCopyWhileOpen(const std::string& tmpName)
 {
     HoldingSink::file = tmpName;
     static const SEQSINK sink = {nullptr, HoldingSink::Open, HoldingSink::Close, HoldingSink::Short,
                                  HoldingSink::SysEx, HoldingSink::Now, HoldingSink::Wait};
     SetSequencerSink(&sink);
+}
+
+TEST_F(Shell, ASequencerHoldingTheCopyIsClosedBeforeTheNewSongIsWritten)
+{
+    HoldCopyWhileOpen(tmpName);
     std::string first = WriteSong("shell held first.mid", Song(120, {"Piano", "Bass"}));
     std::string second = WriteSong("shell held second.mid", Song(40, {"Flute"}));
     OpenFromCommandLine(first);
@@ -394,6 +399,22 @@ TEST_F(Shell, ASequencerHoldingTheCopyIsClosedBeforeTheNewSongIsWritten)
     SetSequencerSink(nullptr);
     DeleteFileA(first.c_str());
     DeleteFileA(second.c_str());
+}
+
+TEST_F(Shell, ShutDownAfterStopClosesTheDeviceLeftOpenBeforeDeletingTheCopy)
+{
+    HoldCopyWhileOpen(tmpName);
+    std::string path = WriteSong("shell held stop.mid", Song(120, {"Piano"}));
+    OpenFromCommandLine(path);
+    Command(IDM_STOP);
+    ASSERT_EQ(nMode, MODE_STOP);
+    ASSERT_EQ(HoldingSink::opens, 1);   // Stop leaves the device open
+    Command(IDM_EXIT);
+    EXPECT_EQ(HoldingSink::opens, 0);
+    EXPECT_EQ(GetFileAttributesA(tmpName.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(Boxes().empty()) << Boxes()[0].text;
+    SetSequencerSink(nullptr);
+    DeleteFileA(path.c_str());
 }
 
 }  // namespace
