@@ -38,7 +38,11 @@ def merge(old, new):
 
 
 def scan_track(data, pos, end, ordinal, tempo_events):
-    info = dict(channel=NONE, program=NONE, volume=NONE, pan=NONE, name=b"", names=0)
+    # note_status: offsets of the note-on and note-off status bytes that stand in the track;
+    # noteoff_velocity: offsets of every note-off's release velocity; clean: the track ends
+    # with its end-of-track event exactly at the end of the chunk.
+    info = dict(channel=NONE, program=NONE, volume=NONE, pan=NONE, name=b"", names=0,
+                note_status=[], noteoff_velocity=[], clean=False)
     running = 0
     tick = 0
     while pos < end:
@@ -47,7 +51,9 @@ def scan_track(data, pos, end, ordinal, tempo_events):
         if pos >= end:
             raise ValueError("event cut at chunk end")
         status = data[pos]
-        if status >= 0x80:
+        own = status >= 0x80
+        if own:
+            status_pos = pos
             pos += 1
         else:
             status = running
@@ -57,6 +63,8 @@ def scan_track(data, pos, end, ordinal, tempo_events):
             length, pos = varlen(data, pos, end)
             pos += length
         elif status == 0xFF:
+            if pos >= end:
+                raise ValueError("meta event cut at chunk end")
             meta = data[pos]
             length, pos = varlen(data, pos + 1, end)
             body = data[pos:pos + length]
@@ -67,6 +75,7 @@ def scan_track(data, pos, end, ordinal, tempo_events):
             elif meta == 0x51 and length == 3:
                 tempo_events.append((tick, (body[0] << 16) | (body[1] << 8) | body[2]))
             elif meta == 0x2F:
+                info["clean"] = pos == end
                 break
         elif status >= 0xF0:
             raise ValueError("undecodable status %02X" % status)
@@ -77,6 +86,10 @@ def scan_track(data, pos, end, ordinal, tempo_events):
             if pos + size > end:
                 raise ValueError("channel event cut at chunk end")
             d = data[pos:pos + size]
+            if own and kind in (0x80, 0x90):
+                info["note_status"].append(status_pos)
+            if kind == 0x80:
+                info["noteoff_velocity"].append(pos + 1)
             pos += size
             if kind in (0x80, 0x90, 0xC0):
                 info["channel"] = merge(info["channel"], channel)
@@ -125,6 +138,7 @@ def summarize(data):
         name = info["name"].split(b"\0")[0].decode("latin-1")
         info["name"] = name.replace("\n", "\\n").replace("\r", "\\r")
         info["listed"] = "no" if info["channel"] == NONE else "yes"
+        info["start"], info["end"] = start, end
         chunks.append(info)
         pos = end
     return chunks, seconds(longest, division, tempo_events)
