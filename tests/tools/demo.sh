@@ -21,6 +21,15 @@ row 4 chunk 5 instrument 242 volume 100 balance 64
 row 5 chunk 6 instrument 46 volume 76 balance 96'
 DEMO_BYTES=4814
 
+# The committed song is what tools/mkdemo composes (the native build has it beside midimix).
+mkdemo="$(dirname "$MIDIMIX")/mkdemo"
+if [ -x "$mkdemo" ]; then
+  "$mkdemo" "$T/demo.mid" >/dev/null
+  checks=$((checks + 1))
+  cmp -s "$DEMO" "$T/demo.mid" || fail "res/demo.mid differs from what tools/mkdemo writes"
+fi
+expect_eq "demo size" "$DEMO_BYTES" "$(stat -c %s "$DEMO")"
+
 # Loading: the tempo track is not listed, the bass (no controllers) grows by the two default
 # events, the strings on two channels are mixed, the drums show as drums, the last track has
 # no name.
