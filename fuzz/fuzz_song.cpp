@@ -36,6 +36,7 @@ const char* SavePath()
     if (path.empty()) {
         const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp");
         path = std::string(dir) + "/fuzz_song." + std::to_string(getpid()) + ".mid";
+        atexit([] { unlink(path.c_str()); });
     }
     return path.c_str();
 }
