@@ -53,7 +53,7 @@ inline int DecodeEventAt(const BYTE* p, const BYTE* end, BYTE* pRunning, MIDIEVE
             *pRunning = s;   // only channel messages set up running status
     } else {
         s = *pRunning;
-        if (!(s & 0x80)) {
+        if (s < 0x80 || s >= 0xF0) {
             // No status read yet: skip the stray data bytes up to the next status byte.
             do
                 ++p;

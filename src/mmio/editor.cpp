@@ -38,8 +38,10 @@ int settrack(BYTE* image, int track, int code, int value)
     BYTE v = (BYTE)value;
     int mute = (setting == EV_NOTEOFF || setting == EV_NOTEON);
 
+    // The walk decodes the track exactly as the load did. A local copy of the status: the
+    // rewrites below cannot alias it.
     BYTE* shared = SharedRunningStatus();
-    BYTE running = *shared;   // a local copy: the rewrites below cannot alias it
+    BYTE running = TrackRunningStatus(track);
     const BYTE* p = image + start;
     const BYTE* stop = image + end;
     MIDIEVENT ev;

@@ -5,6 +5,14 @@
 #include <cstring>
 #include "mmio/decode.h"
 
+// The running status in force where each track of the song read last began.
+static BYTE trackStatus[MAX_TRACKS];
+
+BYTE TrackRunningStatus(int t)
+{
+    return (t >= 0 && t < MAX_TRACKS) ? trackStatus[t] : 0;
+}
+
 static void ReportBadEvent(const BYTE* image, DWORD size, int track, DWORD offset)
 {
     // The four bytes that begin at the event, as far as the image holds them.
@@ -29,8 +37,9 @@ static inline void NoteValue(BYTE* field, BYTE v)
 }
 
 // One pass over a track's events: fills its record and zeroes note-off velocities in place.
-// Returns 1 when the scan ended exactly at the chunk end.
-static int ScanTrack(BYTE* image, DWORD size, DWORD start, DWORD end, int t, TRACKINFO* track, BYTE* running)
+// Returns 1 when the scan ended exactly at the chunk end. *carried tells whether the track's
+// first channel event runs on a status left by the track before it.
+static int ScanTrack(BYTE* image, DWORD size, DWORD start, DWORD end, int t, TRACKINFO* track, BYTE* running, int* carried)
 {
     const BYTE* p = image + start;
     const BYTE* const stop = image + end;
@@ -48,6 +57,8 @@ static int ScanTrack(BYTE* image, DWORD size, DWORD start, DWORD end, int t, TRA
         p = ev.pNext;
         BYTE s = ev.bStatus;
         BYTE kind = s >> 4;
+        if (*carried < 0 && s < 0xF0)
+            *carried = !ev.pStatus;
         // Tested in order of frequency; a jump table mispredicts on the mix of real songs.
         if (kind == 0x9) {
             NoteChannel(&channel, s & 0x0F);
@@ -100,7 +111,11 @@ static int PrepareImage(BYTE* image, DWORD size, BYTE* work, MIDIINFO* info)
         return 0;
     }
 
+    // Each song is read from no running status, so a file reads the same whatever was read
+    // before it; within the song it carries over from track to track.
     BYTE* running = SharedRunningStatus();
+    *running = 0;
+    memset(trackStatus, 0, sizeof trackStatus);
     DWORD pos = 14;          // next chunk in the image
     DWORD out = 14;          // where it goes in the rebuilt image
     DWORD moved = 0;         // first rebuilt byte that lives in work; 0 = none yet
@@ -114,12 +129,16 @@ static int PrepareImage(BYTE* image, DWORD size, BYTE* work, MIDIINFO* info)
         }
         TRACKINFO* track = &info->Track[t];
         DWORD data = pos + 8;
-        if (!ScanTrack(image, size, data, data + n, t, track, running))
+        trackStatus[t] = *running;
+        int carried = -1;
+        if (!ScanTrack(image, size, data, data + n, t, track, running, &carried))
             Report(hWndMain, "Ptr error", "Test", MB_OK | MB_ICONEXCLAMATION);
 
+        // Defaults go first in the track, which is safe unless its first notes run on the
+        // status of the track before: the inserted controller would take that status over.
         BYTE defaults[8];
         DWORD added = 0;
-        if (track->bChannel < 16) {
+        if (track->bChannel < 16 && carried != 1) {
             BYTE c = track->bChannel;
             if (track->bPan == MI_NONE) {
                 const BYTE e[4] = {0x00, (BYTE)(0xB0 | c), 0x0A, 0x40};

@@ -101,6 +101,11 @@ int EventCode(const MIDIEVENT* ev, int* value);
 // The running status that getevent, the reader, the editor and the writer share.
 BYTE* SharedRunningStatus(void);
 
+// The running status in force where the reader began chunk ordinal t of the song it read last
+// (0 for none). The editor and the writer begin their walk of a track with it, so they decode
+// every track exactly as the load did, whatever was walked in between.
+BYTE TrackRunningStatus(int t);
+
 DWORD getbyte(const BYTE* p);
 DWORD getword(const BYTE* p);
 DWORD gettri(const BYTE* p);

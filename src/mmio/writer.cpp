@@ -37,10 +37,10 @@ BYTE* PutVarLen(BYTE* out, DWORD v)
 
 // Finds the first name event of a track; the walk stops at the end of the track and at the
 // first event that cannot be decoded (the track then counts as having none).
-void FindNameEvent(const BYTE* image, ChunkPlan* c)
+void FindNameEvent(const BYTE* image, int track, ChunkPlan* c)
 {
     BYTE* running = SharedRunningStatus();
-    BYTE status = *running;
+    BYTE status = TrackRunningStatus(track);
     const BYTE* p = image + c->pos + 8;
     const BYTE* stop = p + c->size;
     MIDIEVENT ev;
@@ -89,7 +89,7 @@ int writemidiinfo(const char* szFile, const BYTE* image, const MIDIINFO* info, c
             c->name = (names && names[row]) ? names[row] : info->Track[j].szName;
             c->nameLen = (DWORD)strnlen(c->name, MAX_NAME);
             ++row;
-            FindNameEvent(image, c);
+            FindNameEvent(image, j, c);
             DWORD event = VarLenSize(c->nameLen) + c->nameLen;
             if (c->hasName)
                 grown = grown - (c->textEnd - c->lenAt) + event;

@@ -140,3 +140,28 @@ TEST_F(Editor, EventCutAtChunkEndIsNotRewritten)
     EXPECT_EQ(pFileBuf[dwFileBufSize - 1], 0x7F);
     EXPECT_EQ(Events(0)[7], 5);
 }
+
+TEST_F(Editor, TrackStartingOnRunningStatusIsWalkedAsItWasLoaded)
+{
+    smf::Track first, second, third;
+    first.Pan(0, 2, 1).Volume(0, 2, 2).NoteOn(0, 2, 60, 1).End();
+    // Continues 92 from the track before it: a note 07 40, then a controller and a note with
+    // their own status bytes. No default goes in front of that first note.
+    second.Data(0, {0x07, 0x40}).Controller(0, 2, 7, 80).NoteOn(0, 2, 60, 0).End();
+    third.Pan(0, 5, 1).Volume(0, 5, 2).Program(0, 5, 7).End();   // leaves C5 behind
+    ASSERT_EQ(Load(smf::File(1).Add(first).Add(second).Add(third).Bytes()), 1);
+    ASSERT_TRUE(Reports().empty());
+    EXPECT_EQ(MidiInfo.Track[1].bChannel, 2);
+    EXPECT_EQ(Events(1), second.data);
+
+    ASSERT_EQ(settrack(pFileBuf, 2, EV_PROGRAM, 9), 1);
+    ASSERT_EQ(settrack(pFileBuf, 1, EV_VOLUME, 50), 1);
+    Bytes expected = second.data;
+    expected[6] = 50;   // B2 07 50; the note 07 40 before it stays a note
+    EXPECT_EQ(Events(1), expected);
+    ASSERT_EQ(settrack(pFileBuf, 2, EV_PROGRAM, 9), 1);
+    ASSERT_EQ(settrack(pFileBuf, 1, 0x80, 0), 1);
+    expected[8] = 0x82;
+    EXPECT_EQ(Events(1), expected);
+    EXPECT_TRUE(Reports().empty());
+}

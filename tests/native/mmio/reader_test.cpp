@@ -277,3 +277,36 @@ TEST_F(Reader, NoWorkMemory)
     EXPECT_EQ(Reports()[0].style, (UINT)MB_OK);
     EXPECT_EQ(Reports()[0].owner, nullptr);
 }
+
+TEST_F(Reader, EachSongStartsWithoutRunningStatus)
+{
+    smf::Track a;
+    a.NoteOn(0, 3, 60, 100).End();
+    smf::Track b;
+    b.Data(0, {61, 100}).NoteOn(0, 4, 60, 1).End();
+    Bytes second = smf::File(0).Add(b).Bytes();
+    ASSERT_EQ(Load(second), 1);
+    std::vector<std::string> fresh = ReportTexts();
+    Bytes freshImage = Image();
+    ASSERT_EQ(fresh.size(), 2u);   // no status for the first event: undecodable, then "Ptr error"
+
+    Reports().clear();
+    ASSERT_EQ(Load(smf::File(0).Add(a).Bytes()), 1);   // leaves 93 behind
+    ASSERT_EQ(Load(second), 1);
+    EXPECT_EQ(ReportTexts(), fresh);
+    EXPECT_EQ(Image(), freshImage);
+    EXPECT_EQ(MidiInfo.Track[0].bChannel, MI_NONE);
+}
+
+TEST_F(Reader, NoDefaultsInFrontOfNotesThatContinueTheTrackBefore)
+{
+    smf::Track first, second, third;
+    first.NoteOn(0, 1, 60, 1).End();
+    second.Name(0, "carried").Data(0, {0x3C, 0x40}).NoteOn(5, 1, 62, 1).End();
+    third.Text(0, "own").NoteOn(0, 1, 60, 1).Data(0, {61, 1}).End();
+    ASSERT_EQ(Load(smf::File(1).Add(first).Add(second).Add(third).Bytes()), 1);
+    EXPECT_EQ(Events(1), second.data);
+    EXPECT_EQ(Events(2), Concat({{0x00, 0xB1, 0x0A, 0x40, 0x00, 0xB1, 0x07, 0x7F}, third.data}));
+    EXPECT_EQ(getvol(&MidiInfo, 1), 127);
+    EXPECT_EQ(getbal(&MidiInfo, 1), 64);
+}

@@ -197,3 +197,17 @@ TEST_F(Writer, RejectedImageIsSavedAsItStands)
     ASSERT_EQ(Save(Path("s.mid"), {}), 1);
     EXPECT_EQ(ReadFile(Path("s.mid")), junk);
 }
+
+TEST_F(Writer, NameAfterRunningStatusAtTrackStartIsFound)
+{
+    smf::Track first, second;
+    first.NoteOn(0, 1, 60, 1).Pan(0, 1, 1).Volume(0, 1, 2).End();   // leaves B1 behind
+    second.Data(0, {0x3C, 0x40}).Name(0, "Old").NoteOn(0, 1, 62, 1).End();
+    ASSERT_EQ(Load(smf::File(1).Add(first).Add(second).Bytes()), 1);
+    ASSERT_TRUE(Reports().empty());
+    ASSERT_EQ(settrack(pFileBuf, 0, EV_PROGRAM, 1), 1);
+    ASSERT_EQ(Save(Path("s.mid"), {"A", "New"}), 1);
+    ASSERT_EQ(Load(ReadFile(Path("s.mid"))), 1);
+    EXPECT_STREQ(gettrackname(&MidiInfo, 1), "New");
+    EXPECT_TRUE(Reports().empty());
+}
