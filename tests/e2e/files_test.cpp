@@ -74,6 +74,47 @@ TEST_F(Files, OpenThroughTheDialogLoadsWithoutPlaying)
     EXPECT_GT(TenthsOf(p->Time()), 0);
 }
 
+TEST_F(Files, OpeningASongWhileAnotherPlaysReplacesItWhole)
+{
+    std::set<std::string> before = PlaybackCopies();
+    Player* p = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(p);
+    std::string copy = CopyOf(before);
+    ASSERT_TRUE(p->ButtonChecked(IDM_PLAY));
+    // Leave the old rows in a state of their own: one switched off, one solo.
+    ASSERT_TRUE(p->Click(p->Row(0, 1)));
+    ASSERT_TRUE(p->Click(p->Row(1, 2)));
+    Pause(500);
+
+    Bytes bytes = ShortSong(3);
+    Song song(bytes);
+    std::string path = WriteWorkFile("replacing.mid", bytes);
+    ASSERT_TRUE(ChooseInDialog(p, IDM_OPEN, path, "Open"));
+    ASSERT_TRUE(WaitFor([&] { return p->Title() == "Zulin Player - " + path; }, 5000)) << p->Title();
+    ASSERT_TRUE(p->Sync());
+    EXPECT_TRUE(p->Dialogs().empty());
+
+    // Fresh rows, the new song waiting at the beginning, its image in the playback copy.
+    ASSERT_EQ(p->Rows(), song.rows());
+    for (int r = 0; r < song.rows(); ++r) {
+        EXPECT_TRUE(p->Checked(p->Row(0, r)));
+        EXPECT_FALSE(p->Checked(p->Row(1, r)));
+        EXPECT_TRUE(IsWindowEnabled(p->Row(2, r)));
+    }
+    EXPECT_FALSE(p->Row(0, song.rows())) << "a row of the old song is left";
+    EXPECT_FALSE(p->ButtonChecked(IDM_PLAY));
+    EXPECT_FALSE(p->ButtonChecked(IDM_PAUSE));
+    EXPECT_EQ(p->Time(), "0:00.0");
+    EXPECT_EQ(p->SliderPos(), 0);
+    EXPECT_EQ(ReadBytes(copy), song.image());
+    Pause(400);
+    EXPECT_EQ(p->Time(), "0:00.0") << "something still plays";
+
+    // Play gives the new, short song: it ends within its own length.
+    ASSERT_TRUE(p->Command(IDM_PLAY));
+    EXPECT_TRUE(WaitFor([&] { return !p->ButtonChecked(IDM_PLAY); }, 6000)) << "the song playing is not the new one";
+}
+
 TEST_F(Files, CancelledOpenAndUnreadableFileLeaveThePlayingSongAlone)
 {
     std::set<std::string> before = PlaybackCopies();

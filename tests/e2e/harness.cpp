@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace e2e {
 
@@ -101,9 +102,46 @@ std::string SourcePath(const char* rel)
     return path;
 }
 
+namespace {
+
+std::string workDir;
+
+void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(dir + name + "\\");
+            else
+                DeleteFileA((dir + name).c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+// The run's files go when the run ends.
+class WorkDirCleaner : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (!workDir.empty())
+            RemoveTree(workDir);
+    }
+};
+
+const ::testing::Environment* const cleaner = ::testing::AddGlobalTestEnvironment(new WorkDirCleaner);
+
+}  // namespace
+
 std::string WorkDir()
 {
-    static std::string dir;
+    std::string& dir = workDir;
     if (dir.empty()) {
         char name[64];
         snprintf(name, sizeof name, "zulin-e2e-%lu\\", (unsigned long)GetCurrentProcessId());
@@ -446,9 +484,9 @@ bool Player::Sync()
     return SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeout, &result) != 0;
 }
 
-bool Player::ClickToolbarButton(int id)
+bool Player::ButtonCenter(int id, POINT* pt) const
 {
-    // A real mouse click in the middle of the button, as the user gives it.
+    // TB_GETRECT writes through its pointer in the player's own memory.
     HWND tb = Toolbar();
     void* remote = VirtualAllocEx(process_, NULL, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
     if (!remote)
@@ -459,20 +497,69 @@ bool Player::ClickToolbarButton(int id)
     VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
     if (!ok)
         return false;
-    POINT pt = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ClientToScreen(tb, &pt);
+    pt->x = (r.left + r.right) / 2;
+    pt->y = (r.top + r.bottom) / 2;
+    return ClientToScreen(tb, pt) != 0;
+}
+
+namespace {
+
+INPUT MouseAt(POINT pt, DWORD flags)
+{
     int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    INPUT in[3];
-    ZeroMemory(in, sizeof in);
-    for (INPUT& i : in) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = (pt.x * 65535 + sw / 2) / (sw - 1);
-        i.mi.dy = (pt.y * 65535 + sh / 2) / (sh - 1);
-        i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
+    INPUT in;
+    ZeroMemory(&in, sizeof in);
+    in.type = INPUT_MOUSE;
+    in.mi.dx = (pt.x * 65535 + sw / 2) / (sw - 1);
+    in.mi.dy = (pt.y * 65535 + sh / 2) / (sh - 1);
+    in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | flags;
+    return in;
+}
+
+}  // namespace
+
+bool Player::Hover(POINT screen)
+{
+    // The tooltip starts counting after the pointer rests; a second small move wakes it.
+    INPUT first = MouseAt(screen, MOUSEEVENTF_MOVE);
+    POINT nudge = {screen.x + 1, screen.y};
+    INPUT second = MouseAt(nudge, MOUSEEVENTF_MOVE);
+    if (SendInput(1, &first, sizeof(INPUT)) != 1)
+        return false;
+    Sleep(100);
+    return SendInput(1, &second, sizeof(INPUT)) == 1;
+}
+
+namespace {
+
+BOOL CALLBACK FindTooltipProc(HWND hwnd, LPARAM lParam)
+{
+    MainSearch* s = (MainSearch*)lParam;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s->pid && IsWindowVisible(hwnd) && ClassOf(hwnd) == TOOLTIPS_CLASSA) {
+        s->found = hwnd;
+        return FALSE;
     }
-    in[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
-    in[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
-    in[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    return TRUE;
+}
+
+}  // namespace
+
+std::string Player::Tooltip() const
+{
+    MainSearch search = {pid_, NULL};
+    EnumWindows(FindTooltipProc, (LPARAM)&search);
+    return search.found ? WindowText(search.found) : "";
+}
+
+bool Player::ClickToolbarButton(int id)
+{
+    // A real mouse click in the middle of the button, as the user gives it.
+    POINT pt;
+    if (!ButtonCenter(id, &pt))
+        return false;
+    INPUT in[3] = {MouseAt(pt, MOUSEEVENTF_MOVE), MouseAt(pt, MOUSEEVENTF_LEFTDOWN), MouseAt(pt, MOUSEEVENTF_LEFTUP)};
     bool wasChecked = ButtonChecked(id);
     if (SendInput(3, in, sizeof(INPUT)) != 3)
         return false;

@@ -99,7 +99,10 @@ public:
     bool Sync();
 
     // User actions on the window.
-    bool ClickToolbarButton(int id);          // toggles a check button as a click would
+    bool ButtonCenter(int id, POINT* screen) const;   // middle of a toolbar button
+    bool Hover(POINT screen);                 // the mouse pointer comes to rest there
+    std::string Tooltip() const;              // text of the player's visible tooltip, or ""
+    bool ClickToolbarButton(int id);          // a real click; toggles a check button
     bool Click(HWND button);                  // BM_CLICK, handled when this returns
     bool SelectInstrument(int row, int program);
     bool SetTrackbarEnd(HWND trackbar, int pos);   // set, then the end of the user's action

@@ -1,5 +1,7 @@
 // The main window as it starts, hands off to a new copy, resizes, and shows its dialogs.
+#include <algorithm>
 #include "e2e/fixture.h"
+#include "smfbuild.h"
 
 namespace e2e {
 namespace {
@@ -212,6 +214,80 @@ TEST_F(Window, NewIsNotImplemented)
         EXPECT_EQ(box.owner, p->Main());
         EXPECT_TRUE(p->Dismiss(box.hwnd));
     }
+}
+
+TEST_F(Window, TooltipsNameTheButtonsAndTheSlider)
+{
+    Player* p = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(WaitFor([&] { return OuterSize(*p) == kExpanded; }, 5000));
+
+    POINT stop;
+    ASSERT_TRUE(p->ButtonCenter(IDM_STOP, &stop));
+    ASSERT_TRUE(p->Hover(stop));
+    EXPECT_TRUE(WaitFor([&] { return p->Tooltip() == "Stop Playing Music (Go to begining)"; }, 4000))
+        << "shown: \"" << p->Tooltip() << "\"";
+
+    RECT slider;
+    GetWindowRect(p->Slider(), &slider);
+    POINT onSlider = {(slider.left + slider.right) / 2, slider.bottom - 4};
+    ASSERT_TRUE(p->Hover(onSlider));
+    EXPECT_TRUE(WaitFor([&] { return p->Tooltip() == "Set Music Position"; }, 4000))
+        << "shown: \"" << p->Tooltip() << "\"";
+}
+
+// A song with more rows than the view shows.
+Bytes ManyRowsSong(int rows)
+{
+    smf::File file(1, 96);
+    file.Add(smf::Track().Tempo(0, 500000).End(96 * 8));
+    for (int i = 0; i < rows; ++i)
+        file.Add(smf::Track().Name(0, "Track " + std::to_string(i)).Program(0, i % 9, i)
+                     .NoteOn(0, i % 9, 50, 80).NoteOff(96, i % 9, 50, 0).End());
+    return file.Bytes();
+}
+
+TEST_F(Window, TrackViewScrollsByWholeRows)
+{
+    const int n = 30;
+    std::string path = WriteWorkFile("many-rows.mid", ManyRowsSong(n));
+    Player* p = Launch(Quoted(path));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(WaitFor([&] { return OuterSize(*p) == kExpanded; }, 5000));
+    ASSERT_EQ(p->Rows(), n);
+    RECT view;
+    GetClientRect(p->TrackView(), &view);
+    const int fit = view.bottom / 21;
+    ASSERT_LT(fit, n);
+
+    auto top = [&](int row) {
+        RECT r;
+        GetWindowRect(p->Row(0, row), &r);
+        return (int)r.top;
+    };
+    auto scroll = [&](int code, int pos) {
+        DWORD_PTR result;
+        SendMessageTimeoutA(p->TrackView(), WM_VSCROLL, MAKEWPARAM(code, pos), 0, SMTO_NORMAL, 5000, &result);
+    };
+    const int home = top(0);
+    EXPECT_EQ(top(1) - home, 21);
+
+    scroll(SB_LINEUP, 0);
+    EXPECT_EQ(top(0), home) << "scrolled above the first row";
+    scroll(SB_LINEDOWN, 0);
+    EXPECT_EQ(top(0), home - 21);
+    scroll(SB_THUMBTRACK, 10);
+    EXPECT_EQ(top(0), home - 21) << "the view followed the thumb while it was dragged";
+    scroll(SB_THUMBPOSITION, 20);
+    EXPECT_EQ(top(20), home);
+    scroll(SB_PAGEUP, 0);
+    EXPECT_EQ(top(std::max(0, 20 - fit)), home) << fit << " rows fit";
+    scroll(SB_BOTTOM, 0);
+    EXPECT_EQ(top(n - 1), home) << "the last row should reach the top";
+    scroll(SB_LINEDOWN, 0);
+    EXPECT_EQ(top(n - 1), home) << "scrolled past the last row";
+    scroll(SB_TOP, 0);
+    EXPECT_EQ(top(0), home);
 }
 
 }  // namespace
