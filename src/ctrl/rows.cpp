@@ -8,6 +8,8 @@
 #include "main/main.h"
 #include "mmio/mmio.h"
 
+static_assert(MAX_ROWS == MAX_TRACKS, "one row per listed track of the song record");
+
 HWND hwndOn[MAX_ROWS];
 HWND hwndOnly[MAX_ROWS];
 HWND hwndName[MAX_ROWS];
