@@ -363,6 +363,22 @@ TEST_F(Files, SaveOverAnExistingFileReplacesItAfterConfirmation)
     ASSERT_TRUE(p);
     std::vector<std::string> names = RowNames(p);
 
+    // A cancelled save changes nothing.
+    p->PostCommand(IDM_SAVEAS);
+    HWND dialog = p->WaitDialog(8000);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(p->Dismiss(dialog, IDCANCEL));
+    ASSERT_TRUE(p->Sync());
+    EXPECT_EQ(p->Title(), "Zulin Player - " + DemoPath());
+    EXPECT_EQ(ReadBytes(target), old);
+
+    // A name typed without an extension is saved without one.
+    std::string plain = WorkDir() + "plain";
+    ASSERT_TRUE(ChooseInDialog(p, IDM_SAVEAS, plain, "Save As"));
+    ASSERT_TRUE(WaitFor([&] { return p->Title() == "Zulin Player - " + plain; }, 5000)) << p->Title();
+    EXPECT_EQ(ReadBytes(plain), song.Saved(names));
+    EXPECT_FALSE(FileExists(plain + ".mid"));
+
     ASSERT_TRUE(ChooseInDialog(p, IDM_SAVEAS, target, "Save As"));
     std::set<HWND> known = {dialog_};
     HWND confirm = p->WaitDialog(5000, known);

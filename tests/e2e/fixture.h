@@ -43,10 +43,11 @@ protected:
     }
 
     // Starts a player with this command-line tail; null when it does not come up.
-    Player* Launch(const std::string& tail = "", bool waitForWindow = true)
+    Player* Launch(const std::string& tail = "", bool waitForWindow = true, const std::string& folder = "")
     {
         players_.emplace_back(new Player);
         Player* p = players_.back().get();
+        p->SetStartFolder(folder);
         bool started = waitForWindow ? p->Start(tail) : p->Launch(tail);
         if (p->Process()) {
             std::lock_guard<std::mutex> lock(mutex_);

@@ -271,6 +271,33 @@ std::string ClassOf(HWND hwnd)
     return buf;
 }
 
+// ---- Stand-in programs ------------------------------------------------------------------
+
+namespace {
+
+bool RunAsStandIn()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    char* name = strrchr(path, '\\');
+    name = name ? name + 1 : path;
+    if (lstrcmpiA(name, "sndvol.exe") != 0 && lstrcmpiA(name, "sndvol32.exe") != 0)
+        return false;
+    std::string note = std::string(path, name) + "started.txt";
+    std::string text = std::string(name) + " started";
+    HANDLE h = CreateFileA(note.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(h, text.data(), (DWORD)text.size(), &written, NULL);
+        CloseHandle(h);
+    }
+    ExitProcess(0);
+}
+
+}  // namespace
+
+const bool kStandIn = RunAsStandIn();
+
 // ---- Player -----------------------------------------------------------------------------
 
 Player::~Player()
@@ -296,7 +323,8 @@ bool Player::Launch(const std::string& tail)
     ZeroMemory(&si, sizeof si);
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(exe.c_str(), line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+    const char* folder = startFolder_.empty() ? NULL : startFolder_.c_str();
+    if (!CreateProcessA(exe.c_str(), line.data(), NULL, NULL, FALSE, 0, NULL, folder, &si, &pi))
         return false;
     process_ = pi.hProcess;
     thread_ = pi.hThread;

@@ -58,6 +58,8 @@ public:
     bool Start(const std::string& tail, bool visibleWindow = true);
     // Only starts the process (for a start that is refused before any window exists).
     bool Launch(const std::string& tail);
+    // The folder the player starts in (default: the driver's own).
+    void SetStartFolder(const std::string& dir) { startFolder_ = dir; }
     bool FindMain(DWORD ms, bool visible = true);
     // Exit command, wait; TerminateProcess as the last resort. Dismisses boxes on the way.
     bool Quit(DWORD ms = 8000);
@@ -131,7 +133,12 @@ private:
     HANDLE thread_ = NULL;
     DWORD pid_ = 0;
     HWND main_ = NULL;
+    std::string startFolder_;
 };
+
+// Started under the name of a program the player runs (the volume control), the driver
+// only leaves a note "<its name> started" in its folder's file "started.txt" and exits.
+extern const bool kStandIn;
 
 // Waits until pred() holds or ms pass; true when it held.
 template <class Pred>

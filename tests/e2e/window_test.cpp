@@ -201,6 +201,41 @@ TEST_F(Window, AboutAndRecordTrackOpenAndCloseWithEscape)
     EXPECT_EQ(OuterSize(*p), kCollapsed);
 }
 
+TEST_F(Window, ClosingTheWindowWhilePlayingEndsCleanly)
+{
+    std::set<std::string> before = PlaybackCopies();
+    Player* p = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->ButtonChecked(IDM_PLAY));
+    std::set<std::string> made = Difference(PlaybackCopies(), before);
+    ASSERT_EQ(made.size(), 1u);
+    // Paused is the other state in which a sequencer stays open at the end.
+    ASSERT_TRUE(p->Command(IDM_PAUSE));
+    PostMessageA(p->Main(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(p->WaitExit(5000));
+    DWORD code = 1;
+    GetExitCodeProcess(p->Process(), &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(FileExists(*made.begin())) << "the playback copy outlived the player";
+}
+
+TEST_F(Window, VolumeControlStartsTheMixerThatExists)
+{
+    // Here the first choice, "sndvol32.exe", does not exist; a stand-in "sndvol.exe" waits in
+    // the folder the player starts in.
+    std::string dir = WorkDir() + "volume\\";
+    CreateDirectoryA(dir.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA((ExeDir() + "e2e_tests.exe").c_str(), (dir + "sndvol.exe").c_str(), FALSE));
+    Player* p = Launch("", true, dir);
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->ButtonEnabled(IDM_VOLUME));
+    ASSERT_TRUE(p->ClickToolbarButton(IDM_VOLUME));
+    EXPECT_TRUE(WaitFor([&] { return FileExists(dir + "started.txt"); }, 5000)) << "no volume control started";
+    Bytes note = ReadBytes(dir + "started.txt");
+    EXPECT_EQ(std::string(note.begin(), note.end()), "sndvol.exe started");
+    EXPECT_TRUE(p->Dialogs().empty()) << "nothing is reported";
+}
+
 TEST_F(Window, NewIsNotImplemented)
 {
     Player* p = Launch();
