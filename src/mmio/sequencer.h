@@ -26,6 +26,7 @@ void SetSequencerSink(const SEQSINK* sink);
 const SEQSINK* DefaultSequencerSink(void);
 
 // The own sequencer's two MCI calls, shaped like mciSendCommandA and mciGetErrorStringA.
+// Commands come from one thread (the main window's); each play runs on a thread of its own.
 // Codes it does not know itself are passed on to the platform's texts.
 MCIERROR SeqSendCommand(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param);
 BOOL SeqGetErrorString(MCIERROR err, char* text, UINT size);
