@@ -24,16 +24,13 @@ static void ReportBadEvent(const BYTE* image, DWORD size, int track, DWORD offse
     Report(hWndMain, text, "Test", MB_OK | MB_ICONEXCLAMATION);
 }
 
-static inline void NoteChannel(BYTE* channel, BYTE c)
-{
-    if (*channel != c)
-        *channel = (*channel == MI_NONE) ? c : (BYTE)MI_MIXED;
-}
-
-static inline void NoteValue(BYTE* field, BYTE v)
+// A track's channel and controller values as the scan meets them: the first one, then
+// MI_MIXED once another differs. Kept in full registers: byte-sized locals make the compiler
+// pack them into one word on every event.
+static inline void NoteValue(unsigned* field, unsigned v)
 {
     if (*field != v)
-        *field = (*field == MI_NONE) ? v : (BYTE)MI_MIXED;
+        *field = (*field == MI_NONE) ? v : MI_MIXED;
 }
 
 // One pass over a track's events: fills its record and zeroes note-off velocities in place.
@@ -43,35 +40,37 @@ static int ScanTrack(BYTE* image, DWORD size, DWORD start, DWORD end, int t, TRA
 {
     const BYTE* p = image + start;
     const BYTE* const stop = image + end;
-    BYTE channel = MI_NONE, program = MI_NONE, volume = MI_NONE, pan = MI_NONE;
+    unsigned channel = MI_NONE, program = MI_NONE, volume = MI_NONE, pan = MI_NONE;
+    int firstCarried = -1;
     BYTE status = *running;
-    int clean = 0;
+    int clean = 1;   // the events fill the chunk exactly, with or without an end-of-track event
     MIDIEVENT ev;
     while (p < stop) {
         int r = DecodeEventAt(p, stop, &status, &ev);
         if (r != DECODE_OK) {
             if (r == DECODE_BAD)
                 ReportBadEvent(image, size, t, (DWORD)(ev.pStart - image));
-            goto done;   // a cut event keeps its bytes as they are
+            clean = 0;   // a cut event keeps its bytes as they are
+            break;
         }
         p = ev.pNext;
-        BYTE s = ev.bStatus;
-        BYTE kind = s >> 4;
-        if (*carried < 0 && s < 0xF0)
-            *carried = !ev.pStatus;
+        unsigned s = ev.bStatus;
+        unsigned kind = s >> 4;
+        if (firstCarried < 0 && s < 0xF0)
+            firstCarried = !ev.pStatus;
         // Tested in order of frequency; a jump table mispredicts on the mix of real songs.
         if (kind == 0x9) {
-            NoteChannel(&channel, s & 0x0F);
+            NoteValue(&channel, s & 0x0F);
         } else if (kind == 0x8) {
             image[ev.pNext - image - 1] = 0;   // release velocity
-            NoteChannel(&channel, s & 0x0F);
+            NoteValue(&channel, s & 0x0F);
         } else if (kind == 0xB) {
             if (ev.pData[0] == 7)
                 NoteValue(&volume, ev.pData[1]);
             else if (ev.pData[0] == 10)
                 NoteValue(&pan, ev.pData[1]);
         } else if (kind == 0xC) {
-            NoteChannel(&channel, s & 0x0F);
+            NoteValue(&channel, s & 0x0F);
             if (program == MI_NONE)
                 program = ev.pData[0];
         } else if (s == 0xFF) {
@@ -81,17 +80,16 @@ static int ScanTrack(BYTE* image, DWORD size, DWORD start, DWORD end, int t, TRA
                 track->szName[n] = 0;
             } else if (ev.bMeta == 0x2F) {
                 clean = (p == stop);
-                goto done;
+                break;
             }
         }
     }
-    clean = 1;   // the events fill the chunk exactly, without an end-of-track event
-done:
     *running = status;
-    track->bChannel = channel;
-    track->bProgram = program;
-    track->bVolume = volume;
-    track->bPan = pan;
+    *carried = firstCarried;
+    track->bChannel = (BYTE)channel;
+    track->bProgram = (BYTE)program;
+    track->bVolume = (BYTE)volume;
+    track->bPan = (BYTE)pan;
     return clean;
 }
 
