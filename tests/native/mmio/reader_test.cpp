@@ -310,3 +310,26 @@ TEST_F(Reader, NoDefaultsInFrontOfNotesThatContinueTheTrackBefore)
     EXPECT_EQ(getvol(&MidiInfo, 1), 127);
     EXPECT_EQ(getbal(&MidiInfo, 1), 64);
 }
+
+TEST_F(Reader, HundredTracksFillTheHeadroomExactlyWithOneAllocation)
+{
+    smf::File f(1);
+    for (int i = 0; i < 100; ++i)
+        f.Add(smf::Track().NoteOn(0, i % 16, 60, 1).NoteOff(1, i % 16, 60, 5).End());
+    f.Trailing({0xAB, 0xCD});
+    Bytes file = f.Bytes();
+    static int allocations;
+    allocations = 0;
+    SetAllocGate([](DWORD) { ++allocations; return 1; });
+    ASSERT_EQ(Load(file), 1);
+    EXPECT_EQ(allocations, 2);   // the image (by the test) and the reader's one work buffer
+    EXPECT_EQ(dwFileBufSize, file.size() + 800);
+    EXPECT_EQ(MidiInfo.wNumListed, 100);
+    EXPECT_EQ(pFileBuf[dwFileBufSize - 1], 0xCD);
+    for (int i = 0; i < 100; ++i) {
+        Bytes e = Events(i);
+        ASSERT_EQ(e.size(), 8u + 12u);
+        EXPECT_EQ(e[1], 0xB0 + i % 16);
+        EXPECT_EQ(e[8 + 4 + 3], 0);   // note-off velocity
+    }
+}

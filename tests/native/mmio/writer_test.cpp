@@ -42,7 +42,12 @@ TEST_F(Writer, UnchangedNamesReproduceTheImage)
     b.Program(0, 1, 33).Text(0, "intro").Name(10, "Bass").NoteOn(0, 1, 40, 100).End();
     ASSERT_EQ(Load(smf::File(1).Add(tempo).Add(a).Add(b).Trailing({1, 2, 3}).Bytes()), 1);
     std::string first = Path("first.mid"), second = Path("second.mid");
+    static int allocations;
+    allocations = 0;
+    SetAllocGate([](DWORD) { ++allocations; return 1; });
     ASSERT_EQ(Save(first, {}), 1);
+    EXPECT_EQ(allocations, 1);   // the whole output, nothing per event or per track
+    SetAllocGate(nullptr);
     EXPECT_EQ(ReadFile(first), Image());
     ASSERT_EQ(Save(second, {"Piano", "Bass"}), 1);
     EXPECT_EQ(ReadFile(second), Image());
