@@ -581,6 +581,26 @@ std::string Player::Tooltip() const
     return search.found ? WindowText(search.found) : "";
 }
 
+bool Player::ClickAt(POINT screen)
+{
+    INPUT in[3] = {MouseAt(screen, MOUSEEVENTF_MOVE), MouseAt(screen, MOUSEEVENTF_LEFTDOWN),
+                   MouseAt(screen, MOUSEEVENTF_LEFTUP)};
+    return SendInput(3, in, sizeof(INPUT)) == 3;
+}
+
+bool Player::SliderChannel(RECT* screen) const
+{
+    // TBM_GETCHANNELRECT writes through its pointer in the player's own memory.
+    HWND slider = Slider();
+    void* remote = VirtualAllocEx(process_, NULL, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    if (!remote)
+        return false;
+    Send(slider, TBM_GETCHANNELRECT, 0, (LPARAM)remote);
+    bool ok = ReadProcessMemory(process_, remote, screen, sizeof *screen, NULL) != 0;
+    VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+    return ok && MapWindowPoints(slider, NULL, (POINT*)screen, 2) != 0 && screen->right > screen->left;
+}
+
 bool Player::ClickToolbarButton(int id)
 {
     // A real mouse click in the middle of the button, as the user gives it.

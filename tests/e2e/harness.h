@@ -105,6 +105,8 @@ public:
     bool Hover(POINT screen);                 // the mouse pointer comes to rest there
     std::string Tooltip() const;              // text of the player's visible tooltip, or ""
     bool ClickToolbarButton(int id);          // a real click; toggles a check button
+    bool ClickAt(POINT screen);               // a real click, queued to whatever is there
+    bool SliderChannel(RECT* screen) const;   // where the position slider's thumb runs
     bool Click(HWND button);                  // BM_CLICK, handled when this returns
     bool SelectInstrument(int row, int program);
     bool SetTrackbarEnd(HWND trackbar, int pos);   // set, then the end of the user's action

@@ -128,6 +128,34 @@ TEST_F(Transport, SeekWhilePlayingAndWhilePaused)
     EXPECT_TRUE(p->Dialogs().empty());
 }
 
+TEST_F(Transport, ClickInTheSliderChannelPagesAndPlaysOnFromThere)
+{
+    unsigned lengthMs = SongLengthMs(DemoSong());
+    Player* p = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->ButtonChecked(IDM_PLAY));
+    Pause(300);
+    int before = p->SliderPos();
+    ASSERT_LT(before, 10);
+
+    // A click right of the thumb moves it one page on; the release seeks there.
+    RECT channel;
+    ASSERT_TRUE(p->SliderChannel(&channel));
+    POINT at = {channel.right - 4, (channel.top + channel.bottom) / 2};
+    ASSERT_TRUE(p->ClickAt(at));
+    ASSERT_TRUE(WaitFor([&] { return p->SliderPos() >= before + 30; }, 3000)) << "the thumb did not move";
+    Pause(300);
+    ASSERT_TRUE(p->Sync());
+    int pos = p->SliderPos();
+    EXPECT_LE(pos, before + 60) << "more than a page";
+    int shown = Shown(p);
+    EXPECT_GE(shown, SeekTenths(pos - 4, lengthMs));
+    EXPECT_LE(shown, SeekTenths(pos + 2, lengthMs) + 5);
+    EXPECT_TRUE(p->ButtonChecked(IDM_PLAY));
+    Pause(500);
+    EXPECT_GT(Shown(p), shown) << "the music did not go on";
+}
+
 TEST_F(Transport, SongEndsAndRewinds)
 {
     Bytes song = ShortSong(3);   // 2.4 s
