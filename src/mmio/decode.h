@@ -34,17 +34,22 @@ inline int DecodeEventAt(const BYTE* p, const BYTE* end, BYTE* pRunning, MIDIEVE
     ev->pNext = end;
 
     // The delta-time: every byte with the high bit set, then one without.
-    DWORD delta = 0;
-    BYTE b;
-    do {
+    if (end - p < 2)
+        return DECODE_TRUNCATED;   // not even a delta-time and a byte after it
+    DWORD delta = *p++;
+    if (delta & 0x80) {
+        delta &= 0x7F;
+        BYTE b;
+        do {
+            if (p >= end)
+                return DECODE_TRUNCATED;
+            b = *p++;
+            delta = (delta << 7) | (b & 0x7F);
+        } while (b & 0x80);
         if (p >= end)
             return DECODE_TRUNCATED;
-        b = *p++;
-        delta = (delta << 7) | (b & 0x7F);
-    } while (b & 0x80);
+    }
     ev->dwDelta = delta;
-    if (p >= end)
-        return DECODE_TRUNCATED;
 
     BYTE s = *p;
     if (s & 0x80) {
