@@ -235,6 +235,14 @@ bool RunHost(const std::string& commandLine)
     return done;
 }
 
+RECT ChildRect(HWND child)
+{
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(child, &r);
+    MapWindowPoints(NULL, GetParent(child), (POINT*)&r, 2);
+    return r;
+}
+
 // ---- Time -------------------------------------------------------------------------------
 
 void Pause(DWORD ms)

@@ -24,8 +24,11 @@ Bytes ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
 std::set<std::string> PlaybackCopies();    // full names of the "gy*.tmp" files in the temp folder
 std::string UnixPath(const std::string& windowsPath);
-// Runs a host program (not a Windows one) and waits for it; true on exit code 0.
+// Runs a host program (not a Windows one) through Wine; true when it started and ended
+// within 10 s. Wine may report the end early: check the program's effect, not this.
 bool RunHost(const std::string& commandLine);
+// A child's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND child);
 
 // ---- Time -------------------------------------------------------------------------------
 

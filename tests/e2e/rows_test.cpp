@@ -89,6 +89,31 @@ TEST_F(Rows, DemoFromTheCommandLineListsEveryTrackAndPlays)
         EXPECT_EQ(SendMessageA(p->Row(4, r), TBM_GETRANGEMAX, 0, 0), 127);
         EXPECT_EQ(SendMessageA(p->Row(5, r), TBM_GETRANGEMAX, 0, 0), 127);
     }
+    // Rows are 21 pixels apart, their controls side by side.
+    for (int r : {0, 1, song.rows() - 1}) {
+        SCOPED_TRACE("row " + std::to_string(r));
+        const int y = 21 * r;
+        RECT on = ChildRect(p->Row(0, r)), solo = ChildRect(p->Row(1, r)), name = ChildRect(p->Row(2, r));
+        RECT instr = ChildRect(p->Row(3, r)), vol = ChildRect(p->Row(4, r)), bal = ChildRect(p->Row(5, r));
+        EXPECT_EQ(on.left, 3);
+        EXPECT_EQ(on.top, y + 2);
+        EXPECT_EQ(on.right - on.left, 17);
+        EXPECT_EQ(solo.left, 20);
+        EXPECT_EQ(solo.top, y + 3);
+        EXPECT_EQ(name.left, 39);
+        EXPECT_EQ(name.top, y + 1);
+        EXPECT_EQ(name.right - name.left, 130);
+        EXPECT_EQ(name.bottom - name.top, 20);
+        EXPECT_EQ(instr.left, 171);
+        EXPECT_EQ(instr.top, y + 1);
+        EXPECT_EQ(instr.right - instr.left, 130);
+        EXPECT_EQ(vol.left, 302);
+        EXPECT_EQ(vol.top, y);
+        EXPECT_EQ(vol.right - vol.left, 127);
+        EXPECT_EQ(bal.left, 430);
+        EXPECT_EQ(bal.top, y);
+        EXPECT_EQ(bal.bottom - bal.top, 20);
+    }
     EXPECT_TRUE(drums) << "the demo's drum track shows no \"Standard Midi Drums\"";
     EXPECT_TRUE(mixed) << "the demo's two-channel track shows no \"Mixed Music\"";
 

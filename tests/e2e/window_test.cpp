@@ -64,6 +64,25 @@ TEST_F(Window, StartsEmptyWithOnlyTheFirstButtonsEnabled)
     EXPECT_TRUE(p->TimeScale());
     EXPECT_TRUE(p->Logo());
 
+    // The controls beside the buttons stand where they belong, in the toolbar.
+    struct Place {
+        HWND hwnd;
+        const char* what;
+        RECT at;
+    } places[] = {
+        {slider, "slider", {185, 1, 385, 32}},
+        {p->TimeScale(), "time scale", {185, 32, 390, 47}},
+        {p->TimeDisplay(), "time display", {137, 30, 184, 46}},
+        {p->Logo(), "logo", {395, 5, 435, 45}},
+    };
+    for (const Place& pl : places) {
+        ASSERT_TRUE(pl.hwnd) << pl.what;
+        EXPECT_EQ(GetParent(pl.hwnd), p->Toolbar()) << pl.what;
+        RECT r = ChildRect(pl.hwnd);
+        EXPECT_TRUE(EqualRect(&r, &pl.at)) << pl.what << " at " << r.left << "," << r.top << " to " << r.right
+                                           << "," << r.bottom;
+    }
+
     // At start only Open, About, Volume Control and Record Track can be pressed; View Track
     // List shows pressed but disabled.
     const int enabled[] = {IDM_OPEN, IDM_ABOUT, IDM_VOLUME, IDM_RECORD};
