@@ -53,6 +53,19 @@ TEST_F(Files, OpenThroughTheDialogLoadsWithoutPlaying)
     ASSERT_TRUE(p);
     std::string copy = CopyOf(before);
 
+    // The dialog offers MIDI files first, then all files.
+    p->PostCommand(IDM_OPEN);
+    HWND dialog = p->WaitDialog(8000);
+    ASSERT_TRUE(dialog);
+    HWND types = GetDlgItem(dialog, 0x470);
+    ASSERT_TRUE(types);
+    EXPECT_EQ(p->ComboCount(types), 2);
+    EXPECT_EQ(p->ComboSel(types), 0);
+    EXPECT_EQ(p->ComboText(types, 0), "Midi Files (*.mid)");
+    EXPECT_EQ(p->ComboText(types, 1), "All Files (*.*)");
+    EXPECT_TRUE(p->Dismiss(dialog, IDCANCEL));
+    EXPECT_EQ(p->Title(), "Zulin Player");
+
     ASSERT_TRUE(ChooseInDialog(p, IDM_OPEN, path, "Open"));
     ASSERT_TRUE(p->WaitGone(dialog_, 5000));
     ASSERT_TRUE(WaitFor([&] { return p->Title() == "Zulin Player - " + path; }, 5000)) << p->Title();
