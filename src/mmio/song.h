@@ -116,7 +116,8 @@ void setdword(BYTE* p, DWORD value);
 // ---- Reader, editor, writer ----------------------------------------------------------
 
 // Checks and prepares the image of dwFileBufSize bytes (allocated dwFileBufSize + 800),
-// fills the record; 1 = loaded, 0 = rejected.
+// fills the record; 1 = loaded, 0 = rejected. Every song is read from no running status; it
+// carries over from track to track. Bytes after the last declared chunk are kept after it.
 int readmidiinfo(BYTE* image, MIDIINFO* info);
 // The same, telling a rejected image (0) from a load that got no work memory (-1, reported;
 // the image is then untouched and dwFileBufSize 0).
@@ -131,7 +132,8 @@ int settrack(BYTE* image, int track, int code, int value);
 int FindTrackChunk(const BYTE* image, DWORD size, int track, DWORD* start, DWORD* end);
 
 // Saves the image to szFile with the rows' names: names[k] is the text of row k's name box
-// (wNumListed entries; a null array or entry keeps the record's name). 1 or 0 (reported).
+// (wNumListed entries; a null array or entry keeps the record's name; at most 255 characters
+// count). The file is replaced atomically. 1 or 0 (reported).
 int writemidiinfo(const char* szFile, const BYTE* image, const MIDIINFO* info, const char* const* names);
 
 // ---- Whole-file writes and the playback copy -----------------------------------------
