@@ -54,6 +54,17 @@ expect_rc 0
 expect_err ""
 expect_line "chunk 1 size 225 channel 0 program 240 volume 127 pan 64 listed yes name \"$name200\""
 
+# At the edge of the variable-length quantity: 127 characters take one length byte, 128 two.
+for n in 127 128; do
+  mm "$T/named.mid" --name "0=$(printf 'y%.0s' $(seq $n))" --save "$T/s$n.mid"
+  expect_rc 0
+done
+hex=$(hex_of "$T/s127.mid")
+expect_eq "127-character name" "00ff037f79" "${hex:$((2 * (14 + 8 + 20 + 8))):10}"
+hex=$(hex_of "$T/s128.mid")
+expect_eq "128-character name" "00ff03810079" "${hex:$((2 * (14 + 8 + 20 + 8))):12}"
+expect_eq "128-character name file size" $(( $(stat -c %s "$T/s127.mid") + 2 )) "$(stat -c %s "$T/s128.mid")"
+
 # Edits and names together: a save holds the settings, and loading it shows them.
 mm "$T/named.mid" --mute 0 --volume 0=1 --pan 0=2 --program 0=3 --name 0=Z --save "$T/s.mid"
 expect_rc 0
