@@ -30,18 +30,30 @@ trap 'rm -rf "$work"' EXIT
 chmod 0755 "$work"   # apt's download user must be able to write here
 
 download() {
-  (cd "$work" && apt-get download -qq "${packages[@]}" >/dev/null 2>"$work/apt.log")
+  (cd "$work" && apt-get download -qq "$1" >/dev/null 2>>"$work/apt.log")
 }
 
-# The package lists may be missing or stale on a fresh machine.
-if ! download; then
-  echo "fetch-corpus: refreshing the package lists"
-  $SUDO apt-get update -qq
-  if ! download; then
-    cat "$work/apt.log" >&2
-    echo "fetch-corpus: could not download ${packages[*]}" >&2
-    exit 1
+# The package lists may be missing or stale on a fresh machine: refresh them once, at the
+# first package that cannot be had. A package missing from this release is skipped.
+refreshed=no
+fetched=0
+for p in "${packages[@]}"; do
+  if ! download "$p" && [ $refreshed = no ]; then
+    echo "fetch-corpus: refreshing the package lists"
+    $SUDO apt-get update -qq
+    refreshed=yes
+    download "$p" || true
   fi
+  if ls "$work/${p}_"*.deb >/dev/null 2>&1; then
+    fetched=$((fetched + 1))
+  else
+    echo "fetch-corpus: warning: could not download $p" >&2
+  fi
+done
+if [ $fetched -eq 0 ]; then
+  cat "$work/apt.log" >&2
+  echo "fetch-corpus: could not download any of ${packages[*]}" >&2
+  exit 1
 fi
 
 rm -rf "$dest"
@@ -60,5 +72,6 @@ for deb in "$work"/*.deb; do
     esac
   done < <(find "$work/x-$pkg" -type f \( -iname '*.mid' -o -iname '*.mid.gz' -o -iname '*.midi' -o -iname '*.kar' \) -print0)
 done
-echo "${packages[*]}" >"$stamp"
+# Only a corpus of every package counts as complete; otherwise the next run tries again.
+[ $fetched -eq ${#packages[@]} ] && echo "${packages[*]}" >"$stamp"
 echo "fetch-corpus: $(find "$dest" -type f ! -name .fetched | wc -l) files, $(du -sh "$dest" | cut -f1) in $dest"
