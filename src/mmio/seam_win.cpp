@@ -1,40 +1,18 @@
-// The platform seam on Windows: reports are message boxes (unless a handler is installed),
-// fixed memory is GlobalAlloc's.
-#include "mmio/song.h"
+// The platform under the seam on Windows: reports are message boxes, fixed memory is
+// GlobalAlloc's.
+#include "mmio/seam.h"
 
-static REPORTPROC reportProc;
-static ALLOCGATE allocGate;
-
-int Report(HWND owner, const char* text, const char* caption, UINT style)
+int PlatformReport(HWND owner, const char* text, const char* caption, UINT style)
 {
-    if (reportProc)
-        return reportProc(owner, text, caption, style);
     return MessageBoxA(owner, text, caption, style);
 }
 
-REPORTPROC SetReportProc(REPORTPROC proc)
+BYTE* PlatformAlloc(DWORD size)
 {
-    REPORTPROC old = reportProc;
-    reportProc = proc;
-    return old;
+    return (BYTE*)GlobalAlloc(GMEM_FIXED, size);
 }
 
-BYTE* AllocFixed(DWORD size)
+void PlatformFree(BYTE* p)
 {
-    if (allocGate && !allocGate(size))
-        return nullptr;
-    return (BYTE*)GlobalAlloc(GMEM_FIXED, size ? size : 1);
-}
-
-void FreeFixed(BYTE* p)
-{
-    if (p)
-        GlobalFree((HGLOBAL)p);
-}
-
-ALLOCGATE SetAllocGate(ALLOCGATE gate)
-{
-    ALLOCGATE old = allocGate;
-    allocGate = gate;
-    return old;
+    GlobalFree((HGLOBAL)p);
 }
