@@ -14,6 +14,7 @@
 #include "main/main.h"
 #include "mmio/mmio.h"
 #include "smfbuild.h"
+#include "win/winutil.h"
 
 namespace ctrltest {
 
@@ -96,20 +97,6 @@ inline size_t ChunkData(const smf::Bytes& image, int ordinal)
         at += 8 + ((size_t)image[at + 4] << 24 | (size_t)image[at + 5] << 16 |
                    (size_t)image[at + 6] << 8 | image[at + 7]);
     return at + 8;
-}
-
-inline std::string WindowText(HWND hwnd)
-{
-    char buf[512] = "";
-    GetWindowTextA(hwnd, buf, sizeof buf);
-    return buf;
-}
-
-inline std::string ClassOf(HWND hwnd)
-{
-    char buf[64] = "";
-    GetClassNameA(hwnd, buf, sizeof buf);
-    return buf;
 }
 
 inline std::string ComboText(HWND hwnd, int index)

@@ -9,21 +9,9 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "win/winutil.h"
 
 namespace {
-
-// player.exe is built beside this test; its resources are read without running it.
-HMODULE PlayerResources()
-{
-    static HMODULE module = [] {
-        char path[MAX_PATH];
-        DWORD n = GetModuleFileNameA(NULL, path, sizeof path);
-        std::string dir(path, n);
-        dir = dir.substr(0, dir.find_last_of("\\/") + 1);
-        return LoadLibraryExA((dir + "player.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    }();
-    return module;
-}
 
 #define REQUIRE_PLAYER() \
     ASSERT_TRUE(PlayerResources()) << "player.exe must be built beside the test (target player)"

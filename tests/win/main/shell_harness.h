@@ -13,6 +13,7 @@
 #include "main/main.h"
 #include "mmio/mmio.h"
 #include "smfbuild.h"
+#include "win/winutil.h"
 
 namespace shelltest {
 
@@ -24,20 +25,6 @@ inline std::vector<Box>& Boxes()
 {
     static std::vector<Box> boxes;
     return boxes;
-}
-
-inline std::string WindowText(HWND hwnd)
-{
-    char buf[600] = "";
-    GetWindowTextA(hwnd, buf, sizeof buf);
-    return buf;
-}
-
-inline std::string ClassOf(HWND hwnd)
-{
-    char buf[64] = "";
-    GetClassNameA(hwnd, buf, sizeof buf);
-    return buf;
 }
 
 // Boxes of the song layer and the sequencer pass through its report seam.
@@ -63,18 +50,6 @@ inline LRESULT CALLBACK OnBoxActivate(int code, WPARAM wParam, LPARAM lParam)
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(BoxHook(), code, wParam, lParam);
-}
-
-inline HMODULE PlayerResources()
-{
-    static HMODULE module = [] {
-        char path[MAX_PATH];
-        DWORD n = GetModuleFileNameA(NULL, path, sizeof path);
-        std::string dir(path, n);
-        dir = dir.substr(0, dir.find_last_of("\\/") + 1);
-        return LoadLibraryExA((dir + "player.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    }();
-    return module;
 }
 
 // Handles whatever is queued (timer ticks, notifications) for about ms milliseconds.
