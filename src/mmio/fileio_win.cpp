@@ -135,12 +135,14 @@ int mcimidiSaveFile(char* szFile)
 
     static char szNames[MAX_TRACKS][PATH_CHARS];
     const char* names[MAX_TRACKS];
-    int rows = MidiInfo.wNumListed < MAX_TRACKS ? MidiInfo.wNumListed : MAX_TRACKS;
+    // A row without a name box (the rows could not all be built) keeps the song's own name
+    // rather than saving an empty one.
+    int rows = GetTrackViewRowCount();
     for (int k = 0; k < MAX_TRACKS; ++k) {
         szNames[k][0] = 0;
         if (k < rows)
             GetRowName(k, szNames[k], PATH_CHARS);
-        names[k] = szNames[k];
+        names[k] = k < rows ? szNames[k] : nullptr;
     }
     if (!writemidiinfo(szPath, pFileBuf, &MidiInfo, names)) {
         Report(hWndMain, "Error save file", "Attention", MB_OK | MB_ICONEXCLAMATION);

@@ -15,7 +15,7 @@ namespace e2e {
 
 class PlayerTest : public ::testing::Test {
 protected:
-    static const DWORD kTimeLimitMs = 60000;
+    static constexpr DWORD kTimeLimitMs = 60000;
 
     void SetUp() override
     {
