@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Writes the fuzzer's seed songs into fuzz/corpus: tiny files, each with something the
-# reader, the editor or the writer treats specially. The folder also keeps inputs the fuzzer
+# reader, the editor or the writer must handle with care. The folder also keeps inputs the fuzzer
 # found (tracks that begin on running status, which once read differently after other
 # walks), so every run replays them.
 set -euo pipefail
