@@ -55,8 +55,10 @@ void WriteAll(const std::string& path, const smf::Bytes& b)
     CloseHandle(h);
 }
 
-// Any dialog that shows up is cancelled and counted, so a wrong dialog cannot hang the test.
+// Any dialog that shows up is cancelled (or, when a test asks, confirmed with the name it
+// starts with) and counted, so a wrong dialog cannot hang the test.
 int dialogs;
+bool confirmDialogs;
 HHOOK hook;
 LRESULT CALLBACK CancelDialogs(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -65,7 +67,7 @@ LRESULT CALLBACK CancelDialogs(int code, WPARAM wParam, LPARAM lParam)
         GetClassNameA((HWND)wParam, cls, sizeof cls);
         if (lstrcmpA(cls, "#32770") == 0) {
             ++dialogs;
-            PostMessageA((HWND)wParam, WM_COMMAND, IDCANCEL, 0);
+            PostMessageA((HWND)wParam, WM_COMMAND, confirmDialogs ? IDOK : IDCANCEL, 0);
         }
     }
     return CallNextHookEx(hook, code, wParam, lParam);
@@ -88,6 +90,7 @@ protected:
     {
         shown.clear();
         dialogs = 0;
+        confirmDialogs = false;
         previous = SetReportProc(Record);
         hook = SetWindowsHookExA(WH_CBT, CancelDialogs, nullptr, GetCurrentThreadId());
         char tmp[MAX_PATH];
@@ -273,6 +276,24 @@ TEST_F(FileIo, SaveDialogCancelledWritesNothing)
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FileIo, SaveWithoutRowsKeepsTheSongsOwnNames)
+{
+    // No track view has built rows in this process: no name box stands for the track, so
+    // its own name is saved rather than an empty one.
+    LoadFirst();
+    hWndMain = nullptr;
+    confirmDialogs = true;
+    char name[260];
+    lstrcpynA(name, Path("out.mid").c_str(), sizeof name);
+    ASSERT_EQ(mcimidiSaveFile(name), 1);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(std::string(name), Path("out.mid"));
+    ASSERT_EQ(mcimidiSelectFile(name), 1);
+    ASSERT_EQ(MidiInfo.wNumListed, 1);
+    EXPECT_STREQ(gettrackname(&MidiInfo, 0), "First");
 }
 
 TEST_F(FileIo, ReplaceRefusedByWindowsKeepsTheOldFile)
