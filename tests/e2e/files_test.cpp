@@ -26,6 +26,19 @@ protected:
     }
     HWND dialog_ = NULL;
 
+    // Waits for a box the player raises beside the file dialog (a report of the load).
+    bool WaitForReport(Player* p, BoxInfo* box)
+    {
+        return WaitFor([&] {
+            for (HWND h : p->Dialogs())
+                if (h != dialog_) {
+                    *box = p->Describe(h);
+                    return true;
+                }
+            return false;
+        }, 8000);
+    }
+
     std::string CopyOf(const std::set<std::string>& before)
     {
         for (const std::string& s : PlaybackCopies())
@@ -157,14 +170,7 @@ TEST_F(Files, CancelledOpenAndUnreadableFileLeaveThePlayingSongAlone)
     int t0 = TenthsOf(p->Time());
     ASSERT_TRUE(ChooseInDialog(p, IDM_OPEN, locked, "Open"));
     BoxInfo box;
-    bool reported = WaitFor([&] {
-        for (HWND h : p->Dialogs())
-            if (h != dialog_) {
-                box = p->Describe(h);
-                return true;
-            }
-        return false;
-    }, 8000);
+    bool reported = WaitForReport(p, &box);
     CloseHandle(hold);
     ASSERT_TRUE(reported) << "no report of the failed open";
     EXPECT_EQ(box.text, "File open failed.");
@@ -253,14 +259,7 @@ TEST_F(Files, FileThatIsNoSongIsWarnedAboutAndStillPlayable)
 
     ASSERT_TRUE(ChooseInDialog(p, IDM_OPEN, path, "Open"));
     BoxInfo box;
-    bool warned = WaitFor([&] {
-        for (HWND h : p->Dialogs())
-            if (h != dialog_) {
-                box = p->Describe(h);
-                return true;
-            }
-        return false;
-    }, 8000);
+    bool warned = WaitForReport(p, &box);
     ASSERT_TRUE(warned);
     EXPECT_EQ(box.text, "Sorry: 101 tracks > 100 (Maximum in this version)");
     EXPECT_TRUE(box.icon);
@@ -295,14 +294,7 @@ TEST_F(Files, FileThatIsNoSongIsWarnedAboutAndStillPlayable)
     Bytes text = {'h', 'e', 'l', 'l', 'o', ' ', 'm', 'u', 's', 'i', 'c', '\r', '\n'};
     std::string textPath = WriteWorkFile("not-midi.mid", text);
     ASSERT_TRUE(ChooseInDialog(p, IDM_OPEN, textPath, "Open"));
-    warned = WaitFor([&] {
-        for (HWND h : p->Dialogs())
-            if (h != dialog_) {
-                box = p->Describe(h);
-                return true;
-            }
-        return false;
-    }, 8000);
+    warned = WaitForReport(p, &box);
     ASSERT_TRUE(warned);
     EXPECT_EQ(box.text, kNotSupported);
     EXPECT_TRUE(p->Dismiss(box.hwnd));
