@@ -1,5 +1,5 @@
 # Native Linux build: the portable code, its tests, the command-line tools and the fuzzer.
-add_library(portable STATIC ${MMIO_PORTABLE} ${MMIO_POSIX} ${UI_LOGIC})
+add_library(portable STATIC ${MMIO_PORTABLE} ${MMIO_POSIX} ${UI_LOGIC} ${SYNTH_SRC})
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/midimix.cpp)
   add_executable(midimix ${CMAKE_SOURCE_DIR}/tools/midimix.cpp)
@@ -23,7 +23,12 @@ if(PLAYER_FUZZ)
   add_executable(fuzz_song ${CMAKE_SOURCE_DIR}/fuzz/fuzz_song.cpp)
   target_compile_options(fuzz_song PRIVATE -fsanitize=fuzzer)
   target_link_libraries(fuzz_song portable -fsanitize=fuzzer)
-  # Coverage of the song layer itself, so the fuzzer can tell which inputs reach new code.
+  if(EXISTS ${CMAKE_SOURCE_DIR}/fuzz/fuzz_soundfont.cpp)
+    add_executable(fuzz_soundfont ${CMAKE_SOURCE_DIR}/fuzz/fuzz_soundfont.cpp)
+    target_compile_options(fuzz_soundfont PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(fuzz_soundfont portable -fsanitize=fuzzer)
+  endif()
+  # Coverage of the song layer and the synthesizer, so the fuzzer can tell which inputs reach new code.
   target_compile_options(portable PRIVATE -fsanitize=fuzzer-no-link)
 endif()
 

@@ -10,6 +10,9 @@ packages=(
   wine wine64                                    # runs the x86_64 Windows build and its tests
   xvfb imagemagick xdotool                       # virtual display and screenshots
   python3 file                                   # generators; import checks
+  timgm6mb-soundfont                             # the system's General MIDI SoundFont
+  fluidsynth                                     # reference renderer for comparisons
+  pulseaudio pulseaudio-utils                    # a private sound server and recorder for audio tests
 )
 
 missing=()
