@@ -39,7 +39,7 @@ typedef std::vector<uint8_t> Bytes;
 inline void PutLE(Bytes& out, uint32_t v, int n)
 {
     for (int i = 0; i < n; ++i)
-        out.push_back((uint8_t)(v >> (8 * i)));
+        out.push_back(i < 4 ? (uint8_t)(v >> (8 * i)) : 0);   // wider fields are zero-filled
 }
 inline void PutLE16(Bytes& b, size_t at, uint16_t v) { b[at] = (uint8_t)v; b[at + 1] = (uint8_t)(v >> 8); }
 inline void PutLE32(Bytes& b, size_t at, uint32_t v)
