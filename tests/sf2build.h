@@ -121,7 +121,7 @@ struct Sample {
     int8_t correctionCents = 0;
     uint16_t type = 1;    // mono
     uint16_t link = 0;
-    int64_t loopStart = -1, loopEnd = -1;   // relative to the sample's first frame; -1: 8 frames in, 8 before the end
+    int64_t loopStart = -1, loopEnd = -1;   // relative to the first frame (may be negative); -1: 8 frames in, 8 before the end
     int64_t endAdjust = 0;                  // frames added to the end written in the header
 
     Sample() {}
@@ -317,8 +317,8 @@ private:
         for (size_t k = 0; k < samples.size(); ++k) {
             const Sample& s = samples[k];
             uint32_t start = SampleStart(k), n = (uint32_t)s.pcm.size();
-            int64_t ls = s.loopStart >= 0 ? s.loopStart : (n > 16 ? 8 : 0);
-            int64_t le = s.loopEnd >= 0 ? s.loopEnd : (n > 16 ? n - 8 : n);
+            int64_t ls = s.loopStart != -1 ? s.loopStart : (n > 16 ? 8 : 0);
+            int64_t le = s.loopEnd != -1 ? s.loopEnd : (n > 16 ? n - 8 : n);
             PutName(shdr, s.name);
             PutLE(shdr, start, 4);
             PutLE(shdr, (uint32_t)(start + n + s.endAdjust), 4);
