@@ -8,6 +8,7 @@
 static const int kCombLengths[REVERB_COMBS] = {1103, 1171, 1259, 1327, 1409, 1483, 1553, 1621};
 static const int kAllpassLengths[REVERB_ALLPASSES] = {547, 433, 337, 227};
 static const int kStereoSpread = 29;
+static const double kPi = 3.14159265358979323846;
 
 static int Scaled(int length, float rateHz, int max)
 {
@@ -139,8 +140,8 @@ void RunChorus(Chorus& c, const float* in, float* left, float* right, int frames
 {
     for (int i = 0; i < frames; ++i) {
         c.buf[c.pos] = in[i];
-        float s = (float)std::sin(2.0 * M_PI * c.phase);
-        float q = (float)std::cos(2.0 * M_PI * c.phase);
+        float s = (float)std::sin(2.0 * kPi * c.phase);
+        float q = (float)std::cos(2.0 * kPi * c.phase);
         left[i] += ReadDelay(c, c.baseDelaySamples + c.depthSamples * s) * c.level;
         right[i] += ReadDelay(c, c.baseDelaySamples + c.depthSamples * q) * c.level;
         if (++c.pos >= CHORUS_MAX_DELAY)

@@ -7,7 +7,7 @@ void InitLimiter(Limiter& l, float rateHz)
     l.gain = 1.0f;
     // The reduction recovers with a time constant of about 150 ms.
     l.releasePerSample = 1.0f - std::exp(-1.0f / (0.15f * rateHz));
-    l.ceiling = 0.944f;          // -0.5 dBFS
+    l.ceiling = 0.8904f;         // -1.01 dBFS
 }
 
 static int16_t ToS16(float x)

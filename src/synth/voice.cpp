@@ -6,6 +6,7 @@
 // Below this amplitude (about -137 dB) a voice is inaudible and ends.
 static const float kInaudible = 1.4e-7f;
 static const float kPcmScale = 1.0f / 32768.0f;
+static const double kPi = 3.14159265358979323846;
 
 template <typename T> static T Clamp(T x, T lo, T hi) { return x < lo ? lo : (x > hi ? hi : x); }
 
@@ -146,7 +147,7 @@ void SetLowPass(LowPass& f, float cutoffHz, float resonanceDb, float rateHz)
     double q = std::pow(10.0, resonanceDb / 20.0);
     if (q < 0.70710678)
         q = 0.70710678;
-    double w0 = 2.0 * M_PI * cutoffHz / rateHz;
+    double w0 = 2.0 * kPi * cutoffHz / rateHz;
     double c = std::cos(w0), alpha = std::sin(w0) / (2.0 * q);
     double a0 = 1.0 + alpha;
     f.b0 = (float)((1.0 - c) * 0.5 / a0);
@@ -260,7 +261,7 @@ void UpdateVoiceParameters(Voice& v)
     v.attenuationCb = Clamp(attenuation, 0.0f, 1440.0f);
 
     float pan = Clamp(Gen(v, GEN_PAN), -500.0f, 500.0f);
-    double angle = (pan + 500.0) / 1000.0 * (M_PI / 2.0);
+    double angle = (pan + 500.0) / 1000.0 * (kPi / 2.0);
     v.panLeft = (float)std::cos(angle);
     v.panRight = (float)std::sin(angle);
     v.reverbSend = Clamp(Gen(v, GEN_REVERB_EFFECTS_SEND), 0.0f, 1000.0f) / 1000.0f;
@@ -269,7 +270,7 @@ void UpdateVoiceParameters(Voice& v)
     float scaleTuning = Clamp(Gen(v, GEN_SCALE_TUNING), 0.0f, 1200.0f);
     v.pitchCents = (v.effKey - v.rootKey) * (double)scaleTuning + v.pitchCorrectionCents +
                    Clamp(Gen(v, GEN_COARSE_TUNE), -120.0f, 120.0f) * 100.0 +
-                   Clamp(Gen(v, GEN_FINE_TUNE), -12700.0f, 12700.0f);
+                   Clamp(Gen(v, GEN_FINE_TUNE), -12700.0f, 12700.0f) + v.modSum[GEN_INITIAL_PITCH];
 
     v.filterCutoffCents = Clamp(Gen(v, GEN_INITIAL_FILTER_FC), 1500.0f, 13500.0f);
     v.filterResonanceDb = Clamp(Gen(v, GEN_INITIAL_FILTER_Q), 0.0f, 960.0f) / 10.0f;
