@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -175,7 +176,9 @@ struct PresetInfo {
 }  // namespace
 
 struct SoundFont {
-    std::vector<int16_t> pcm;   // frames of sample data, then the zero frames
+    // Frames of sample data, then the zero frames. Not a vector: its zero-filling would touch
+    // every page of a large font once more before the file's data overwrites it.
+    std::unique_ptr<int16_t[]> pcm;
     uint32_t frames = 0;
     std::vector<SfSample> samples;
     std::vector<InstZone> instZones;
@@ -674,8 +677,9 @@ bool Loader::ReadSampleData()
 {
     uint32_t frames = smpl_.size / 2;
     font->frames = frames;
-    font->pcm.assign((size_t)frames + kGuardFrames, 0);
-    uint8_t* bytes = reinterpret_cast<uint8_t*>(font->pcm.data());
+    font->pcm.reset(new int16_t[(size_t)frames + kGuardFrames]);
+    memset(font->pcm.get() + frames, 0, kGuardFrames * sizeof(int16_t));
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(font->pcm.get());
     if (!src_.Read(smpl_.at, bytes, (size_t)frames * 2))
         return Damaged(DAMAGE_CUT_SHORT);
     const uint16_t probe = 1;
@@ -749,7 +753,7 @@ const int16_t* SoundFontPcm(const SoundFont* sf, uint32_t* frames)
 {
     if (frames)
         *frames = sf ? sf->frames : 0;
-    return sf ? sf->pcm.data() : nullptr;
+    return sf ? sf->pcm.get() : nullptr;
 }
 
 int PresetCount(const SoundFont* sf) { return sf ? (int)sf->presets.size() : 0; }
