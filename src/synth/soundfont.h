@@ -98,11 +98,13 @@ void FreeSoundFont(SoundFont* sf);
 // last so that interpolation may read a little past any sample's end.
 const int16_t* SoundFontPcm(const SoundFont* sf, uint32_t* frames);
 
-// The preset of bank and program, or -1 when the font has none.
+// The preset of bank and program (the first in the file if two share them), or -1 when the
+// font has none.
 int FindPreset(const SoundFont* sf, int bank, int program);
-// The preset a channel plays: the exact one; else for a drum bank (128) the same kit, then
-// kit 0 of bank 128; for a melodic bank bank 0 with the same program, then the first preset of
-// bank 0... -1 only for a font without presets.
+// The preset a channel plays: the exact one; else for drums kit program of bank 128, then kit
+// 0, then the lowest kit of bank 128; then (drums without kits, or melodic) bank 0 with the
+// same program, then the lowest program of bank 0, then the lowest melodic preset of any
+// bank, then the lowest preset of all. -1 only for a font without presets.
 int ResolvePreset(const SoundFont* sf, int bank, int program, bool drums);
 int PresetCount(const SoundFont* sf);
 const char* PresetName(const SoundFont* sf, int preset);
