@@ -131,11 +131,16 @@ public:
 private:
     bool ReadAt(uint64_t at, void* out, size_t n) override
     {
-        if (at > 0x7FFFFFFF || fseek(f_, (long)at, SEEK_SET) != 0)
+        if (at > 0x7FFFFFFF || fseek(f_, (long)at, SEEK_SET) != 0 || fread(out, 1, n, f_) != n) {
+            failed = true;
             return false;
-        return fread(out, 1, n, f_) == n;
+        }
+        return true;
     }
     FILE* f_;
+
+public:
+    bool failed = false;   // a read inside the file's size failed: the file, not its content
 };
 
 inline uint16_t U16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
@@ -744,6 +749,8 @@ int LoadSoundFontFile(const char* path, SoundFont** out, char* message, size_t m
     Loader loader(src);
     loader.Load();
     fclose(f);
+    if (src.failed && loader.failure.result != SF_LOAD_OK && loader.failure.result != SF_LOAD_NO_MEMORY)
+        loader.failure.result = SF_LOAD_CANNOT_READ;
     return Finish(loader, name, out, message, messageSize);
 }
 

@@ -317,6 +317,8 @@ TEST(SoundFontLoad, FileByPathNamesTheFileAlone)
     EXPECT_EQ(sf, nullptr);
     EXPECT_EQ(LoadSoundFontFile((dir + "/none.sf2").c_str(), &sf, message, sizeof message), SF_LOAD_CANNOT_READ);
     EXPECT_STREQ(message, "The SoundFont none.sf2 cannot be read.");
+    EXPECT_EQ(LoadSoundFontFile(dir.c_str(), &sf, message, sizeof message), SF_LOAD_CANNOT_READ);
+    EXPECT_EQ(sf, nullptr);
     // A message buffer too small is cut, never overrun.
     char small[12];
     EXPECT_EQ(LoadSoundFontFile(bad.c_str(), &sf, small, sizeof small), SF_LOAD_DAMAGED);
