@@ -63,6 +63,25 @@ void RenderBlock(Renderer* r, int frames)
     }
 }
 
+// On Windows the C library computes some float functions on the x87 unit, and a program's
+// main thread starts with it at extended precision while every other thread starts at double
+// precision: the same render would differ in its last bits between midimix and the player's
+// export thread. A render holds the unit at double precision, the platform's default.
+struct X87DoublePrecision {
+#if defined(_WIN32) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    unsigned short saved;
+    X87DoublePrecision()
+    {
+        __asm__ volatile("fnstcw %0" : "=m"(saved));
+        unsigned short controlWord = (unsigned short)((saved & ~0x0300u) | 0x0200u);
+        __asm__ volatile("fldcw %0" : : "m"(controlWord));
+    }
+    ~X87DoublePrecision() { __asm__ volatile("fldcw %0" : : "m"(saved)); }
+#else
+    ~X87DoublePrecision() {}   // nothing to hold elsewhere
+#endif
+};
+
 // Renders the audio up to (not including) frame until.
 bool RenderTo(Renderer* r, uint64_t until)
 {
@@ -118,6 +137,7 @@ int RenderSong(const BYTE* image, DWORD size, Synth* synth, uint64_t startUs, co
         result = &local;
     memset(result, 0, sizeof *result);
 
+    X87DoublePrecision precision;
     TIMELINE tl;
     int built = BuildTimeline(image, size, &tl);
     if (built != TL_OK)
