@@ -321,10 +321,10 @@ private:
         failure.target = target;
         return false;
     }
-    bool WalkList(uint64_t at, uint64_t end, bool topLevel);
+    enum List { TOP, INFO, SDTA, PDTA };
+    bool WalkList(uint64_t at, uint64_t end, List list);
     bool ReadTables();
     bool CheckIndices(Table from, size_t offset, Table into);
-    bool CheckLink(Table from, uint32_t nRecords, int gen, Table into, uint32_t valid);
     bool ReadSamples();
     void ReadZone(Table bags, Table gens, Table mods, uint32_t bag, bool presetLevel, int linkGen, RawZone& z);
     bool ReadInstruments();
@@ -339,8 +339,9 @@ private:
     std::vector<bool> sampleUsable_, sampleLoopValid_;
 };
 
-// Walks the chunks of one list body [at, end): records the lists and chunks the font needs.
-bool Loader::WalkList(uint64_t at, uint64_t end, bool topLevel)
+// Walks the chunks of one list body [at, end): records the lists and chunks the font needs,
+// each where the format puts it.
+bool Loader::WalkList(uint64_t at, uint64_t end, List list)
 {
     while (end - at >= 8) {
         uint8_t head[12];
@@ -350,27 +351,28 @@ bool Loader::WalkList(uint64_t at, uint64_t end, bool topLevel)
         uint64_t body = at + 8;
         if (size > end - body)
             return Damaged(DAMAGE_CHUNK_TOO_LARGE);
-        if (memcmp(head, "LIST", 4) == 0 && topLevel && size >= 4) {
+        if (list == TOP && memcmp(head, "LIST", 4) == 0 && size >= 4) {
             if (!src_.Read(body, head + 8, 4))
                 return Damaged(DAMAGE_CUT_SHORT);
-            ChunkPos* list = memcmp(head + 8, "INFO", 4) == 0   ? &info_
-                             : memcmp(head + 8, "sdta", 4) == 0 ? &sdta_
-                             : memcmp(head + 8, "pdta", 4) == 0 ? &pdta_
-                                                                : nullptr;
-            if (list && !list->found) {
-                list->found = true;
-                list->at = body + 4;
-                list->size = size - 4;
-                if (!WalkList(body + 4, body + size, false))
+            List inner = memcmp(head + 8, "INFO", 4) == 0   ? INFO
+                         : memcmp(head + 8, "sdta", 4) == 0 ? SDTA
+                         : memcmp(head + 8, "pdta", 4) == 0 ? PDTA
+                                                            : TOP;
+            ChunkPos* pos = inner == INFO ? &info_ : inner == SDTA ? &sdta_ : inner == PDTA ? &pdta_ : nullptr;
+            if (pos && !pos->found) {
+                pos->found = true;
+                pos->at = body + 4;
+                pos->size = size - 4;
+                if (!WalkList(body + 4, body + size, inner))
                     return false;
             }
-        } else if (!topLevel) {
+        } else if (list != TOP) {
             ChunkPos* chunk = nullptr;
-            if (memcmp(head, "ifil", 4) == 0)
+            if (list == INFO && memcmp(head, "ifil", 4) == 0)
                 chunk = &ifil_;
-            else if (memcmp(head, "smpl", 4) == 0)
+            else if (list == SDTA && memcmp(head, "smpl", 4) == 0)
                 chunk = &smpl_;
-            for (int t = 0; t < T_COUNT && !chunk; ++t)
+            for (int t = 0; t < T_COUNT && !chunk && list == PDTA; ++t)
                 if (memcmp(head, kTableId[t], 4) == 0)
                     chunk = &table_[t];
             if (chunk && !chunk->found) {
@@ -396,7 +398,7 @@ bool Loader::Load()
     // The file must hold all its header promises; bytes after it are ignored.
     if (riffSize < 4 || (uint64_t)riffSize + 8 > src_.Size())
         return Damaged(DAMAGE_CUT_SHORT);
-    if (!WalkList(12, (uint64_t)riffSize + 8, true))
+    if (!WalkList(12, (uint64_t)riffSize + 8, TOP))
         return false;
 
     if (ifil_.found && ifil_.size >= 4) {

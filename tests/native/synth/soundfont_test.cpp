@@ -207,6 +207,9 @@ TEST(SoundFontLoad, ForgivesWhatRealFontsGetWrong)
         {"chunks the format does not name", [](sf2::Font& f) { f.edit["INFO"] = [](sf2::Bytes& b) {
              sf2::Bytes extra = {'I', 'X', 'Y', 'Z', 3, 0, 0, 0, 'a', 'b', 'c', 0};
              b.insert(b.end(), extra.begin(), extra.end()); }; }},
+        {"chunks of the other lists among the information", [](sf2::Font& f) { f.edit["INFO"] = [](sf2::Bytes& b) {
+             sf2::Bytes extra = {'s', 'm', 'p', 'l', 2, 0, 0, 0, 1, 2, 'p', 'h', 'd', 'r', 2, 0, 0, 0, 1, 2};
+             b.insert(b.begin() + 4, extra.begin(), extra.end()); }; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
