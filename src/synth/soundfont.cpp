@@ -198,6 +198,10 @@ namespace {
 
 // Zero frames kept after the sample data so that interpolation may read past any end.
 const uint32_t kGuardFrames = 64;
+// The most instrument zones a note-on of one preset examines, summed over its preset zones.
+// Real fonts stay far below it (FluidR3 GM: 720); a font built to stall the audio thread
+// with 65,535 zones of 65,535 zones each loses the preset zones past it.
+const uint32_t kMaxZonePairs = 16384;
 
 // ---- Generators and modulators ------------------------------------------------------------
 
@@ -637,6 +641,7 @@ bool Loader::ReadPresets()
         uint32_t b0 = U16(r + 24), b1 = U16(Record(T_PHDR, p + 1) + 24);
         info.zones.first = (uint32_t)font->presetZones.size();
         bool hasGlobal = false;
+        uint32_t pairs = 0;
         for (uint32_t b = b0; b < b1; ++b) {
             ReadZone(T_PBAG, T_PGEN, T_PMOD, b, true, GEN_INSTRUMENT, zone);
             if (zone.link < 0) {
@@ -649,6 +654,9 @@ bool Loader::ReadPresets()
             if ((uint32_t)zone.link >= nInstruments)
                 return Damaged(zone.link == (int)nInstruments ? DAMAGE_NO_CLOSING_RECORD : DAMAGE_NO_SUCH_INSTRUMENT,
                                T_INST);
+            pairs += font->instruments[zone.link].count;
+            if (pairs > kMaxZonePairs)
+                break;
             if (hasGlobal)
                 Inherit(zone, global);
             PresetZone pz;

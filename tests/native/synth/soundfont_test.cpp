@@ -517,6 +517,22 @@ TEST(SoundFontZones, BothLevelsRangesMustHoldTheNote)
     EXPECT_EQ(FindNoteZones(font.get(), -1, 60, 100, z, 8), 0);
 }
 
+TEST(SoundFontZones, APresetExaminesABoundedNumberOfZonesPerNote)
+{
+    sf2::Font f;
+    f.AddSample(sf2::Sample("a", sf2::Sine(100, 50)));
+    sf2::Instrument wide("Wide");
+    for (int i = 0; i < 7999; ++i)
+        wide.Add(sf2::Zone().Keys(0, 0).Sample(0));
+    wide.Add(sf2::Zone().Keys(5, 5).Sample(0));
+    f.AddInstrument(wide);
+    // 8,000 zones three times: more than any real font asks of one note.
+    f.AddPreset(sf2::Preset("P").Add(sf2::Zone().Instrument(0)).Add(sf2::Zone().Instrument(0)).Add(sf2::Zone().Instrument(0)));
+    FontPtr font = MustLoad(f);
+    NoteZone z[8];
+    EXPECT_EQ(FindNoteZones(font.get(), 0, 5, 100, z, 8), 2);
+}
+
 // ---- Modulators ----------------------------------------------------------------------------
 
 const SfModulator* FindMod(const NoteZone& z, uint16_t src, uint16_t dest, int which = 0)
