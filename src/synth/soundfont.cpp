@@ -192,6 +192,7 @@ struct SoundFont {
     std::vector<PresetInfo> presets;
     std::vector<SfModulator> mods;
     std::vector<uint32_t> byBankProgram;  // preset indices sorted by bank, program, then file order
+    int firstMelodic = -1;                // the lowest preset of a bank other than 128
 };
 
 namespace {
@@ -685,6 +686,11 @@ bool Loader::ReadPresets()
         return presets[a].bank != presets[b].bank ? presets[a].bank < presets[b].bank
                                                   : presets[a].program < presets[b].program;
     });
+    for (uint32_t q : font->byBankProgram)
+        if (presets[q].bank != 128) {
+            font->firstMelodic = (int)q;
+            break;
+        }
     return true;
 }
 
@@ -828,10 +834,7 @@ int ResolvePreset(const SoundFont* sf, int bank, int program, bool drums)
     if ((p = FindPreset(sf, 0, program)) >= 0 || (p = FirstOfBank(sf, 0)) >= 0)
         return p;
     // A font without bank 0: its first melodic preset, else its first of all.
-    for (uint32_t q : sf->byBankProgram)
-        if (sf->presets[q].bank != 128)
-            return (int)q;
-    return (int)sf->byBankProgram[0];
+    return sf->firstMelodic >= 0 ? sf->firstMelodic : (int)sf->byBankProgram[0];
 }
 
 int FindNoteZones(const SoundFont* sf, int preset, int key, int velocity, NoteZone* out, int max)
