@@ -25,12 +25,24 @@ bool AudioQueue::Push(const AudioMessage& m)
     return true;
 }
 
-const AudioMessage* AudioQueue::Peek() const
+const AudioMessage* AudioQueue::Peek()
 {
-    const uint32_t head = head_.load(std::memory_order_relaxed);
-    if (head == tail_.load(std::memory_order_acquire))
-        return nullptr;
-    return &ring_[head & (kCapacity - 1)];
+    for (;;) {
+        const uint32_t head = head_.load(std::memory_order_relaxed);
+        if (head == tail_.load(std::memory_order_acquire))
+            return nullptr;
+        const AudioMessage* m = &ring_[head & (kCapacity - 1)];
+        const uint32_t before = retractBefore_.load(std::memory_order_acquire);
+        if ((int32_t)(head - before) >= 0 || m->stampMicros < retractFrom_.load(std::memory_order_relaxed))
+            return m;
+        Pop();   // taken back
+    }
+}
+
+void AudioQueue::Retract(int64_t fromStampMicros)
+{
+    retractFrom_.store(fromStampMicros, std::memory_order_relaxed);
+    retractBefore_.store(tail_.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
 void AudioQueue::Pop()
@@ -70,6 +82,21 @@ int64_t StampFrame(AudioClock* c, int64_t stampMicros, int64_t renderedFrames, i
 void ForgetStamps(AudioClock* c)
 {
     c->lastStampFrame = 0;
+}
+
+int64_t RetractStamps(AudioClock* c, int64_t renderedFrames, int64_t keepFrames)
+{
+    const int64_t frame = renderedFrames + keepFrames;
+    // The smallest stamp whose frame is at or after frame: frames are 22.7 us apart, so the
+    // nearest conversion back is at most a few microseconds off either way.
+    int64_t stamp = MicrosOfFrames(frame - c->slipFrames);
+    while (FramesOfMicros(stamp) + c->slipFrames < frame)
+        ++stamp;
+    while (FramesOfMicros(stamp - 1) + c->slipFrames >= frame)
+        --stamp;
+    if (c->lastStampFrame > frame)
+        c->lastStampFrame = frame;
+    return stamp;
 }
 
 void RestartClock(AudioClock* c)

@@ -16,6 +16,7 @@ enum AudioMessageKind { AUDIO_SHORT = 1, AUDIO_SYSEX = 2 };
 // One message for the synthesizer, to take effect at frame of the output stream.
 struct AudioMessage {
     int64_t frame;
+    int64_t stampMicros;     // the sequencer's time it was sent for
     uint32_t shortMsg;       // AUDIO_SHORT: packed as midiOutShortMsg takes it
     uint8_t kind;
     uint8_t sysexLen;        // AUDIO_SYSEX: the bytes after F0 up to and including F7
@@ -32,14 +33,22 @@ class AudioQueue {
 public:
     static constexpr uint32_t kCapacity = 8192;
     bool Push(const AudioMessage& m);          // false when full
-    const AudioMessage* Peek() const;          // the oldest message, or null
+    // The oldest message still to apply, or null; consumer only: it passes over the
+    // messages taken back.
+    const AudioMessage* Peek();
     void Pop();
     uint32_t Count() const;
+    // Producer: the messages pushed so far that were stamped fromStampMicros or later are
+    // taken back; the consumer drops them unapplied. The consumer must not have reached
+    // their frames yet.
+    void Retract(int64_t fromStampMicros);
 
 private:
     AudioMessage ring_[kCapacity];
     std::atomic<uint32_t> head_{0};            // next to read; written by the consumer
     std::atomic<uint32_t> tail_{0};            // next to write; written by the producer
+    std::atomic<int64_t> retractFrom_{INT64_MAX};
+    std::atomic<uint32_t> retractBefore_{0};   // messages before this index may be taken back
 };
 
 // The sequencer's clock and the stamping of its messages. The clock counts what has been
@@ -62,6 +71,10 @@ int64_t ClockMicros(AudioClock* c, int64_t heardFrames);
 int64_t StampFrame(AudioClock* c, int64_t stampMicros, int64_t renderedFrames, int64_t marginFrames);
 // The queued messages were dropped (a stop): the next stamps need not follow them.
 void ForgetStamps(AudioClock* c);
+// An edit's restart takes back what was stamped for keepFrames or more past the frames
+// rendered so far: returns the earliest stamp taken back (every stamp from it on would land
+// at or after that frame), and lets the next stamps start there.
+int64_t RetractStamps(AudioClock* c, int64_t renderedFrames, int64_t keepFrames);
 // A stream that starts again at frame 0 (the wave output was reopened) keeps the clock
 // going from where it stood.
 void RestartClock(AudioClock* c);

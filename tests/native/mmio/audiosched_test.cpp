@@ -223,6 +223,42 @@ TEST(AudioSchedule, AStopAppliesTheStateAndDropsTheNotes)
         ASSERT_EQ(v, 0);
 }
 
+// An edit while playing: what the sequencer sent ahead is taken back from a little past
+// what is rendered, and the edited song's messages follow from exactly there.
+TEST(AudioSchedule, ARetractDropsWhatWasQueuedAheadAndTheEditFollowsFromThere)
+{
+    auto q = std::make_unique<AudioQueue>();
+    FakeSynth s;
+    AudioClock c;
+    c.slipFrames = 37;   // whatever the play has slipped so far
+    const int64_t rendered = 44100, keep = 1323, block = 441;
+    for (int i = 0; i < 5; ++i) {
+        const int64_t stamp = 1010000 + i * 20000;
+        AudioMessage m = Short(StampFrame(&c, stamp, rendered, block), 0x90 | (60 + i) << 8 | 100 << 16);
+        m.stampMicros = stamp;
+        ASSERT_TRUE(q->Push(m));
+    }
+    const int64_t from = RetractStamps(&c, rendered, keep);
+    EXPECT_EQ(FramesOfMicros(from) + c.slipFrames, rendered + keep);
+    EXPECT_LT(FramesOfMicros(from - 1) + c.slipFrames, rendered + keep);
+    q->Retract(from);
+    AudioMessage edit = Short(StampFrame(&c, from, rendered, block), 0xB0 | 7 << 8 | 50 << 16);
+    edit.stampMicros = from;
+    EXPECT_EQ(edit.frame, rendered + keep);
+    ASSERT_TRUE(q->Push(edit));
+
+    s.rendered = rendered;
+    int16_t out[2 * 441];
+    for (int64_t at = rendered; at < rendered + 10 * block; at += block)
+        RenderScheduled(q.get(), s.Target(), at, out, (int)block);
+    std::vector<std::pair<int64_t, uint32_t>> want = {
+        {FramesOfMicros(1010000) + 37, 0x90 | 60 << 8 | 100 << 16},   // stamped before the point: kept
+        {rendered + keep, 0xB0 | 7 << 8 | 50 << 16},
+    };
+    EXPECT_EQ(s.applied, want);
+    EXPECT_EQ(q->Count(), 0u);
+}
+
 TEST(AudioSchedule, AFadeFallsSteadilyToSilence)
 {
     const int frames = 221;
