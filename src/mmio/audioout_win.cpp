@@ -17,9 +17,9 @@
 #include "synth/synth.h"
 
 #define BLOCK_FRAMES 441        // 10 ms per wave buffer
-#define NUM_BLOCKS 4            // queued: at most 40 ms
+#define NUM_BLOCKS 6            // queued: at most 60 ms (fewer starve on a busy machine)
 #define FADE_FRAMES 220         // 5 ms from full level to silence at a stop
-#define LEAD_MICROS 80000       // how far the sequencer runs ahead of what is heard
+#define LEAD_MICROS 120000      // how far the sequencer runs ahead of what is heard: the queue, a block, and room
 #define DRAIN_LIMIT_MS 300      // a close waits at most this long for the song's last notes
 #define MAX_RETIRED_FONTS 16
 
@@ -267,8 +267,9 @@ static void Flush(void)
 
     TakeQueuedSound(heard, FadeBuf, FADE_FRAMES);
     FadeOut(FadeBuf, FADE_FRAMES);
-    for (uint32_t c = 0; c < 16; ++c)
-        SynthShortMsg(pSynth, 0xB0 | c | (120 << 8));   // all sound off
+    // Every voice and the effects' tails end at once; the next play's chase (or the song
+    // from its start) sets the channels again.
+    SynthReset(pSynth);
     writtenFrames = heard;
     for (int n = 0; n < NUM_BLOCKS; ++n) {
         const int i = (nextHeader + n) % NUM_BLOCKS;
