@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -90,7 +91,23 @@ BOOL ProbeWait(void*, LONGLONG t, HANDLE hAbort)
     return ran;
 }
 
-const SEQSINK ProbeSink = {nullptr, ProbeOpen, ProbeClose, ProbeShort, ProbeSysEx, ProbeNow, ProbeWait};
+void ProbeSilence(void*)
+{
+    if (probe.real->Silence)
+        probe.real->Silence(probe.real->ctx);
+    else
+        for (BYTE c = 0; c < 16; ++c) {
+            ProbeShort(nullptr, (DWORD)(0xB0 | c) | 123u << 8);
+            ProbeShort(nullptr, (DWORD)(0xB0 | c) | 120u << 8);
+        }
+}
+
+LONGLONG ProbeRetract(void*, LONGLONG keepMicros)
+{
+    return probe.real->Retract ? probe.real->Retract(probe.real->ctx, keepMicros) : LLONG_MAX;
+}
+
+const SEQSINK ProbeSink = {nullptr, ProbeOpen, ProbeClose, ProbeShort, ProbeSysEx, ProbeNow, ProbeWait, ProbeSilence, ProbeRetract};
 
 // tracks tracks of sixteenth notes (120 ticks at 480 a quarter) with controller moves, and
 // tempo changes every bar between 100 and 140 beats a minute.

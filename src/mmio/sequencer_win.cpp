@@ -136,7 +136,8 @@ static BOOL DefaultWaitUntil(void* ctx, LONGLONG t, HANDLE hAbort)
     }
 }
 
-static const SEQSINK DefaultSink = {nullptr, DefaultOpen, DefaultClose, DefaultShortMsg, DefaultSysEx, DefaultNow, DefaultWaitUntil};
+static const SEQSINK DefaultSink = {nullptr,        DefaultOpen, DefaultClose, DefaultShortMsg, DefaultSysEx, DefaultNow,
+                                    DefaultWaitUntil, nullptr,     nullptr};
 static SEQSINK Sink = DefaultSink;
 
 void SetSequencerSink(const SEQSINK* sink)
@@ -179,6 +180,8 @@ struct SEQDEVICE {
     // writes them; the commands read them once it has ended.
     DWORD iNext;             // the first event not sent
     SOUNDINGKEYS sounding;
+    DWORD iBase;             // the play's first event, and the keys sounding there
+    SOUNDINGKEYS base;
     BOOL fKeepSound;         // the play ends for an edit's restart: its sound stays (under lock)
     BOOL fSoundKept;         // the last play ended so
     // A play taking over from an edit's restart starts at iStart on the old clock and first
@@ -230,6 +233,10 @@ static uint64_t CurrentPosition(SEQDEVICE* d)
 
 static void SendSilenceTo(const SEQSINK* sink)
 {
+    if (sink->Silence) {
+        sink->Silence(sink->ctx);
+        return;
+    }
     for (BYTE c = 0; c < 16; ++c) {
         sink->ShortMsg(sink->ctx, PackShortMsg((BYTE)(0xB0 | c), 123, 0));   // all notes off
         sink->ShortMsg(sink->ctx, PackShortMsg((BYTE)(0xB0 | c), 120, 0));   // all sound off
@@ -295,6 +302,7 @@ static DWORD WINAPI PlayThread(LPVOID param)
         LeaveCriticalSection(&d->lock);
     } else {
         i = FindEventAt(&d->tl, start);
+        memset(d->sounding, 0, sizeof d->sounding);
         if (start > 0)
             SendChase(d, i);
         // The song's clock starts once the chase is out.
@@ -303,6 +311,8 @@ static DWORD WINAPI PlayThread(LPVOID param)
         LeaveCriticalSection(&d->lock);
     }
 
+    d->iBase = i;
+    memcpy(d->base, d->sounding, sizeof d->base);
     BOOL fRan = TRUE;
     for (; i < d->tl.nEvents; ++i) {
         const TLEVENT* ev = &d->tl.pEvents[i];
@@ -335,6 +345,28 @@ static DWORD WINAPI PlayThread(LPVOID param)
     return 0;
 }
 
+// What an edit's restart leaves of what a sink that runs ahead had queued: enough to cover
+// the restart itself, little enough that the edit is heard at once.
+#define RESTART_KEEP_US 30000
+
+// The sink dropped what was sent for clock times from t on: the play counts as having sent
+// only the events due before t, and the keys they left sounding.
+static void ForgetSentFrom(SEQDEVICE* d, LONGLONG t)
+{
+    memcpy(d->sounding, d->base, sizeof d->sounding);
+    DWORD i = d->iBase;
+    for (; i < d->iNext; ++i) {
+        const TLEVENT* ev = &d->tl.pEvents[i];
+        if (ev->bStatus == 0xFF)
+            continue;
+        if (d->llStartClock + (LONGLONG)(ev->qwTime - d->qwStartPos) >= t)
+            break;
+        if (ev->bStatus < 0xF0)
+            TrackSounding(d->sounding, ShortMsgOf(ev));
+    }
+    d->iNext = i;
+}
+
 // Ends the running play, if any, keeping its position; the play thread silences the output
 // and posts the abort notice before it ends. The device is then stopped.
 static void EndPlay(SEQDEVICE* d)
@@ -354,6 +386,8 @@ static void EndPlay(SEQDEVICE* d)
     d->hThread = nullptr;
     d->fSoundKept = d->fKeepSound;
     d->fKeepSound = FALSE;
+    if (d->fSoundKept && d->sink.Retract)
+        ForgetSentFrom(d, d->sink.Retract(d->sink.ctx, RESTART_KEEP_US));
     d->qwPos = pos;
     d->nState = SEQ_STOPPED;
 }
@@ -438,7 +472,8 @@ static void HoldSound(SEQDEVICE* d)
 static BOOL SameSink(const SEQSINK* a, const SEQSINK* b)
 {
     return a->ctx == b->ctx && a->Open == b->Open && a->Close == b->Close && a->ShortMsg == b->ShortMsg &&
-           a->SysEx == b->SysEx && a->Now == b->Now && a->WaitUntil == b->WaitUntil;
+           a->SysEx == b->SysEx && a->Now == b->Now && a->WaitUntil == b->WaitUntil && a->Silence == b->Silence &&
+           a->Retract == b->Retract;
 }
 
 static BOOL ContinuesCarry(const SEQDEVICE* d, uint64_t from)
