@@ -11,6 +11,7 @@ export PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT:-$root/build}
 B=$PLAYER_BUILD_ROOT
 jobs=$(nproc)
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+FUZZ_SF_SECONDS=${FUZZ_SF_SECONDS:-45}
 summary=()
 total_pass=0
 total_fail=0
@@ -64,6 +65,25 @@ if [ -f fuzz/fuzz_song.cpp ]; then
   else
     tail -n 60 "$B/fuzz.log"
     summary+=("fuzz: 0 passed, 1 failed")
+    total_fail=$((total_fail + 1))
+  fi
+  rm -rf "$work"
+fi
+
+if [ -f fuzz/fuzz_soundfont.cpp ]; then
+  echo "== fuzzing the SoundFont loader and a short render (${FUZZ_SF_SECONDS}s)"
+  cmake --build "$B/fuzz" -j"$jobs" --target fuzz_soundfont
+  work=$(mktemp -d)
+  cp fuzz/sf2-corpus/* "$work"/ 2>/dev/null || true
+  dict=()
+  [ -f fuzz/sf2.dict ] && dict=(-dict=fuzz/sf2.dict)
+  if "$B/fuzz/fuzz_soundfont" -max_total_time="$FUZZ_SF_SECONDS" -print_final_stats=1 "${dict[@]}" "$work" >"$B/fuzz-sf.log" 2>&1; then
+    tail -n 12 "$B/fuzz-sf.log" | grep -E 'stat::number_of_executed_units|Done' || true
+    summary+=("fuzz soundfont: 1 passed, 0 failed")
+    total_pass=$((total_pass + 1))
+  else
+    tail -n 60 "$B/fuzz-sf.log"
+    summary+=("fuzz soundfont: 0 passed, 1 failed")
     total_fail=$((total_fail + 1))
   fi
   rm -rf "$work"

@@ -1,13 +1,16 @@
 // Benchmark of the program's own sequencer (a Windows console program; runs under Wine):
 //   1. timing error of event output: how late each event leaves against its due time;
-//   2. the time from a track change during playback (mcimidiChange) to the first message of
-//      the restarted play (its chase: the stop, the rewrite of the playback copy, the reopen
-//      and the start of the new play thread all lie in between).
+//   2. the time from a track change during playback (a volume edit, then mcimidiChange) to
+//      the message that carries it (the stop, the rewrite of the playback copy, the reopen and
+//      the start of the new play thread all lie in between), how late the song's own events
+//      are sent while edits restart the play, and how many messages would have cut sounding
+//      notes (all sound off / all notes off) across the edits.
 // Usage: bench_seq_win [song.mid]   (the change is timed on the song given, or on a
 // generated 64-track song of about 2 MB, and on a small generated song)
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -24,9 +27,9 @@ struct Probe {
     bool pendingDue = false;
     LONGLONG due = 0;
     std::vector<LONGLONG> lateness;      // microseconds past the due time, per event
-    bool armed = false;                  // timing a restart: waiting for the new device
-    bool newDevice = false;
+    bool armed = false;                  // timing an edit: waiting for its message
     LONGLONG firstMessage = 0;
+    int cuts = 0;                        // all sound off or all notes off sent
 
     Probe() { InitializeCriticalSection(&lock); }
     LONGLONG Now() { return real->Now(real->ctx); }
@@ -37,10 +40,6 @@ Probe probe;
 void ProbeOpen(void*)
 {
     probe.real->Open(probe.real->ctx);
-    EnterCriticalSection(&probe.lock);
-    if (probe.armed)
-        probe.newDevice = true;
-    LeaveCriticalSection(&probe.lock);
 }
 
 void ProbeClose(void*) { probe.real->Close(probe.real->ctx); }
@@ -53,14 +52,22 @@ void Seen()
         probe.lateness.push_back(t - probe.due);
         probe.pendingDue = false;
     }
-    if (probe.newDevice && !probe.firstMessage)
-        probe.firstMessage = t;
     LeaveCriticalSection(&probe.lock);
 }
 
 void ProbeShort(void*, DWORD msg)
 {
     Seen();
+    BYTE c = (BYTE)(msg >> 8);
+    if ((msg & 0xF0) == 0xB0) {
+        LONGLONG t = probe.Now();
+        EnterCriticalSection(&probe.lock);
+        if (c == 120 || c == 123)
+            ++probe.cuts;
+        if (c == 7 && probe.armed && !probe.firstMessage)
+            probe.firstMessage = t;
+        LeaveCriticalSection(&probe.lock);
+    }
     probe.real->ShortMsg(probe.real->ctx, msg);
 }
 
@@ -84,7 +91,23 @@ BOOL ProbeWait(void*, LONGLONG t, HANDLE hAbort)
     return ran;
 }
 
-const SEQSINK ProbeSink = {nullptr, ProbeOpen, ProbeClose, ProbeShort, ProbeSysEx, ProbeNow, ProbeWait};
+void ProbeSilence(void*)
+{
+    if (probe.real->Silence)
+        probe.real->Silence(probe.real->ctx);
+    else
+        for (BYTE c = 0; c < 16; ++c) {
+            ProbeShort(nullptr, (DWORD)(0xB0 | c) | 123u << 8);
+            ProbeShort(nullptr, (DWORD)(0xB0 | c) | 120u << 8);
+        }
+}
+
+LONGLONG ProbeRetract(void*, LONGLONG keepMicros)
+{
+    return probe.real->Retract ? probe.real->Retract(probe.real->ctx, keepMicros) : LLONG_MAX;
+}
+
+const SEQSINK ProbeSink = {nullptr, ProbeOpen, ProbeClose, ProbeShort, ProbeSysEx, ProbeNow, ProbeWait, ProbeSilence, ProbeRetract};
 
 // tracks tracks of sixteenth notes (120 ticks at 480 a quarter) with controller moves, and
 // tempo changes every bar between 100 and 140 beats a minute.
@@ -168,16 +191,26 @@ void TimeChanges(const char* label, const smf::Bytes& song, int changes)
     fFileLoaded = 1;
     fMidiChange = 0;
     dwPlayPos = 0;
+    // The edit: the last volume setting of the song (the last track of a shared channel is
+    // the one heard), moved between two values.
+    static const BYTE volume[] = {0xB0, 7};
+    auto at = std::find_end(image.begin(), image.end(), volume, volume + 2);
+    BYTE* value = at != image.end() && at + 2 < image.end() ? &*(at + 2) : nullptr;
     wOutDeviceID = mcimidiOpen(sTmpName);
     mcimidiPlay(hWndMain, wOutDeviceID);
     nMode = MODE_PLAY;
+    EnterCriticalSection(&probe.lock);
+    probe.lateness.clear();
+    probe.cuts = 0;
+    LeaveCriticalSection(&probe.lock);
 
     std::vector<double> toMessage;
     for (int i = 0; i < changes; ++i) {
         Sleep(300);
+        if (value)
+            *value = *value == 100 ? 90 : 100;
         EnterCriticalSection(&probe.lock);
         probe.armed = true;
-        probe.newDevice = false;
         probe.firstMessage = 0;
         LeaveCriticalSection(&probe.lock);
         LONGLONG start = probe.Now();
@@ -196,14 +229,20 @@ void TimeChanges(const char* label, const smf::Bytes& song, int changes)
             toMessage.push_back((double)(probe.firstMessage - start));
         LeaveCriticalSection(&probe.lock);
     }
+    EnterCriticalSection(&probe.lock);
+    std::vector<double> late(probe.lateness.begin(), probe.lateness.end());
+    int cuts = probe.cuts;
+    LeaveCriticalSection(&probe.lock);
     mcimidiStop(wOutDeviceID);
     mcimidiClose(wOutDeviceID);
     wOutDeviceID = 0;
     nMode = MODE_STOP;
     DeleteFileA(path.c_str());
-    printf("change to restart, %s (%zu bytes), %zu of %d changes timed: median %.2f ms, 99th percentile %.2f ms, max %.2f ms\n",
+    printf("edit to its message, %s (%zu bytes), %zu of %d edits timed: median %.2f ms, 99th percentile %.2f ms, max %.2f ms\n",
            label, song.size(), toMessage.size(), changes, Percentile(toMessage, 0.5) / 1000, Percentile(toMessage, 0.99) / 1000,
            Percentile(toMessage, 1.0) / 1000);
+    printf("  song events while editing: %zu, lateness 99th percentile %.2f ms, max %.2f ms; notes cut by the edits: %d messages\n",
+           late.size(), Percentile(late, 0.99) / 1000, Percentile(late, 1.0) / 1000, cuts);
 }
 
 smf::Bytes ReadFileBytes(const char* path)

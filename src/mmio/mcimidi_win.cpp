@@ -74,7 +74,10 @@ int mcimidiChange(void)
     fMidiChange = 1;
     if (nMode == MODE_PLAY && fFileLoaded && wOutDeviceID) {
         dwPlayPos = mcimidiPosition(wOutDeviceID);
+        // What sounds keeps sounding: the restart is not heard.
+        SequencerKeepSoundOnRestart();
         mcimidiPlay(hWndMain, wOutDeviceID);
+        SequencerEndRestart();
     }
     return 1;
 }

@@ -29,6 +29,13 @@ void UseOwnSequencer(void);
 typedef MCIERROR (*SEQSENDPROC)(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param);
 typedef BOOL (*SEQERRORPROC)(MCIERROR err, char* text, UINT size);
 void SetSequencerCalls(SEQSENDPROC send, SEQERRORPROC error);
+// An edit's restart of a running play (stop, close, rewrite the copy, reopen, play on) is
+// bracketed by these two. In between, the program's own sequencer keeps its output's sound
+// across the restart: a play that takes over from the same position plays on on the same
+// clock, sending only what the edit changed. Whatever was held and not taken over is
+// silenced when the restart ends. The platform's sequencer is not affected.
+void SequencerKeepSoundOnRestart(void);
+void SequencerEndRestart(void);
 
 // File open and save.
 int mcimidiSelectFile(char* szFile);

@@ -17,6 +17,15 @@ struct SEQSINK {
     void (*SysEx)(void* ctx, BYTE status, const BYTE* data, DWORD len);  // F0: data after F0; F7: bytes as they are sent
     LONGLONG (*Now)(void* ctx);                                     // microseconds, never going back
     BOOL (*WaitUntil)(void* ctx, LONGLONG t, HANDLE hAbort);         // FALSE when hAbort was set first
+    // Optional (null: not offered). Silence: every note stops at once and whatever was sent
+    // ahead is dropped (a stop, a pause, the end of a play); without it the device sends all
+    // notes off and all sound off on every channel. Retract: a sink that lets the sequencer
+    // run ahead of what is heard drops what was sent for times from keepMicros after now on,
+    // and returns the time it dropped from (what was sent after a wait for an earlier time
+    // stays); an edit's restart then sends the changed song from that time. Called only
+    // between plays.
+    void (*Silence)(void* ctx);
+    LONGLONG (*Retract)(void* ctx, LONGLONG keepMicros);
 };
 
 // Installs the sink used by devices opened from now on; null restores the default: the MIDI

@@ -154,7 +154,8 @@ static BOOL DefaultWaitUntil(void* ctx, LONGLONG t, HANDLE hAbort)
     }
 }
 
-static const SEQSINK DefaultSink = {nullptr, DefaultOpen, DefaultClose, DefaultShortMsg, DefaultSysEx, DefaultNow, DefaultWaitUntil};
+static const SEQSINK DefaultSink = {nullptr,        DefaultOpen, DefaultClose, DefaultShortMsg, DefaultSysEx, DefaultNow,
+                                    DefaultWaitUntil, nullptr,     nullptr};
 static SEQSINK Sink = DefaultSink;
 
 void SetSequencerSink(const SEQSINK* sink)
@@ -168,6 +169,8 @@ const SEQSINK* DefaultSequencerSink(void)
 }
 
 // ---- Devices -------------------------------------------------------------------------
+
+static BOOL RestartUnderWay(void);
 
 enum { SEQ_STOPPED, SEQ_PLAYING, SEQ_PAUSED };
 
@@ -191,6 +194,20 @@ struct SEQDEVICE {
     HWND hwndNotify;
     uint64_t qwStartPos;     // microseconds of the song where the play began
     LONGLONG llStartClock;   // the clock's reading at qwStartPos
+    // What the play has sent, for an edit's restart that plays on from it. The play thread
+    // writes them; the commands read them once it has ended.
+    DWORD iNext;             // the first event not sent
+    SOUNDINGKEYS sounding;
+    DWORD iBase;             // the play's first event, and the keys sounding there
+    SOUNDINGKEYS base;
+    BOOL fKeepSound;         // the play ends for an edit's restart: its sound stays (under lock)
+    BOOL fSoundKept;         // the last play ended so
+    // A play taking over from an edit's restart starts at iStart on the old clock and first
+    // sends pReconcile (the play thread frees it).
+    BOOL fContinue;
+    DWORD iStart;
+    DWORD* pReconcile;
+    DWORD nReconcile;
 };
 
 static SEQDEVICE Devices[MAX_SEQ_DEVICES];
@@ -232,20 +249,34 @@ static uint64_t CurrentPosition(SEQDEVICE* d)
     return d->nState == SEQ_PLAYING ? PlayingPosition(d) : d->qwPos;
 }
 
+static void SendSilenceTo(const SEQSINK* sink)
+{
+    if (sink->Silence) {
+        sink->Silence(sink->ctx);
+        return;
+    }
+    for (BYTE c = 0; c < 16; ++c) {
+        sink->ShortMsg(sink->ctx, PackShortMsg((BYTE)(0xB0 | c), 123, 0));   // all notes off
+        sink->ShortMsg(sink->ctx, PackShortMsg((BYTE)(0xB0 | c), 120, 0));   // all sound off
+    }
+}
+
 static void SendSilence(SEQDEVICE* d)
 {
-    for (BYTE c = 0; c < 16; ++c) {
-        d->sink.ShortMsg(d->sink.ctx, PackShortMsg((BYTE)(0xB0 | c), 123, 0));   // all notes off
-        d->sink.ShortMsg(d->sink.ctx, PackShortMsg((BYTE)(0xB0 | c), 120, 0));   // all sound off
-    }
+    SendSilenceTo(&d->sink);
+    memset(d->sounding, 0, sizeof d->sounding);
 }
 
 static void SendEvent(SEQDEVICE* d, const TLEVENT* ev)
 {
-    if (ev->bStatus < 0xF0)
-        d->sink.ShortMsg(d->sink.ctx, ShortMsgOf(ev));
-    else if (ev->bStatus == 0xF0 || ev->bStatus == 0xF7)
+    if (ev->bStatus < 0xF0) {
+        DWORD msg = ShortMsgOf(ev);
+        d->sink.ShortMsg(d->sink.ctx, msg);
+        TrackSounding(d->sounding, msg);
+    }
+    else if (ev->bStatus == 0xF0 || ev->bStatus == 0xF7) {
         d->sink.SysEx(d->sink.ctx, ev->bStatus, ev->pData, ev->cbData);
+    }
 }
 
 // The program, controllers, bend, pressure and system-exclusive messages in force at the
@@ -275,22 +306,41 @@ static DWORD WINAPI PlayThread(LPVOID param)
 {
     SEQDEVICE* d = (SEQDEVICE*)param;
     uint64_t start = d->qwStartPos;
-    DWORD i = FindEventAt(&d->tl, start);
-    if (start > 0)
-        SendChase(d, i);
-    // The song's clock starts once the chase is out.
-    EnterCriticalSection(&d->lock);
-    LONGLONG origin = d->llStartClock = d->sink.Now(d->sink.ctx);
-    LeaveCriticalSection(&d->lock);
+    DWORD i;
+    LONGLONG origin;
+    if (d->fContinue) {
+        // An edit's restart: the song's clock runs on, and only what the edit changed goes out.
+        i = d->iStart;
+        for (DWORD k = 0; k < d->nReconcile; ++k)
+            d->sink.ShortMsg(d->sink.ctx, d->pReconcile[k]);
+        free(d->pReconcile);
+        d->pReconcile = nullptr;
+        EnterCriticalSection(&d->lock);
+        origin = d->llStartClock;
+        LeaveCriticalSection(&d->lock);
+    } else {
+        i = FindEventAt(&d->tl, start);
+        memset(d->sounding, 0, sizeof d->sounding);
+        if (start > 0)
+            SendChase(d, i);
+        // The song's clock starts once the chase is out.
+        EnterCriticalSection(&d->lock);
+        origin = d->llStartClock = d->sink.Now(d->sink.ctx);
+        LeaveCriticalSection(&d->lock);
+    }
 
+    d->iBase = i;
+    memcpy(d->base, d->sounding, sizeof d->base);
     BOOL fRan = TRUE;
-    for (; i < d->tl.nEvents && fRan; ++i) {
+    for (; i < d->tl.nEvents; ++i) {
         const TLEVENT* ev = &d->tl.pEvents[i];
         if (ev->bStatus == 0xFF)
             continue;
-        fRan = d->sink.WaitUntil(d->sink.ctx, origin + (LONGLONG)(ev->qwTime - start), d->hAbort);
-        if (fRan)
-            SendEvent(d, ev);
+        if (!d->sink.WaitUntil(d->sink.ctx, origin + (LONGLONG)(ev->qwTime - start), d->hAbort)) {
+            fRan = FALSE;
+            break;
+        }
+        SendEvent(d, ev);
     }
     if (fRan && d->tl.qwLength > start)
         fRan = d->sink.WaitUntil(d->sink.ctx, origin + (LONGLONG)(d->tl.qwLength - start), d->hAbort);
@@ -300,14 +350,39 @@ static DWORD WINAPI PlayThread(LPVOID param)
     EnterCriticalSection(&d->lock);
     BOOL fAborted = !fRan || d->fAbort;
     d->fEnded = !fAborted;
+    BOOL fKeepSound = fAborted && d->fKeepSound;
+    d->iNext = i;
     LeaveCriticalSection(&d->lock);
     if (fAborted) {
-        SendSilence(d);
+        if (!fKeepSound)
+            SendSilence(d);
         PostNotify(d, MCI_NOTIFY_ABORTED);
     } else {
         PostNotify(d, MCI_NOTIFY_SUCCESSFUL);
     }
     return 0;
+}
+
+// What an edit's restart leaves of what a sink that runs ahead had queued: enough to cover
+// the restart itself, little enough that the edit is heard at once.
+#define RESTART_KEEP_US 30000
+
+// The sink dropped what was sent for clock times from t on: the play counts as having sent
+// only the events due before t, and the keys they left sounding.
+static void ForgetSentFrom(SEQDEVICE* d, LONGLONG t)
+{
+    memcpy(d->sounding, d->base, sizeof d->sounding);
+    DWORD i = d->iBase;
+    for (; i < d->iNext; ++i) {
+        const TLEVENT* ev = &d->tl.pEvents[i];
+        if (ev->bStatus == 0xFF)
+            continue;
+        if (d->llStartClock + (LONGLONG)(ev->qwTime - d->qwStartPos) >= t)
+            break;
+        if (ev->bStatus < 0xF0)
+            TrackSounding(d->sounding, ShortMsgOf(ev));
+    }
+    d->iNext = i;
 }
 
 // Ends the running play, if any, keeping its position; the play thread silences the output
@@ -321,11 +396,16 @@ static void EndPlay(SEQDEVICE* d)
     uint64_t pos = PlayingPosition(d);
     EnterCriticalSection(&d->lock);
     d->fAbort = TRUE;
+    d->fKeepSound = RestartUnderWay();
     SetEvent(d->hAbort);
     LeaveCriticalSection(&d->lock);
     WaitForSingleObject(d->hThread, INFINITE);
     CloseHandle(d->hThread);
     d->hThread = nullptr;
+    d->fSoundKept = d->fKeepSound;
+    d->fKeepSound = FALSE;
+    if (d->fSoundKept && d->sink.Retract)
+        ForgetSentFrom(d, d->sink.Retract(d->sink.ctx, RESTART_KEEP_US));
     d->qwPos = pos;
     d->nState = SEQ_STOPPED;
 }
@@ -346,6 +426,116 @@ static void ReapFinishedPlay(SEQDEVICE* d)
         d->nState = SEQ_STOPPED;
         d->qwPos = d->tl.qwLength;
     }
+}
+
+// ---- Edits while playing ------------------------------------------------------------
+//
+// An edit restarts a running play: stop, close, rewrite the copy, reopen, play from the
+// position. Done plainly that silences every note and sends the whole chase again; a
+// listener hears each edit as a gap. Between SequencerKeepSoundOnRestart and
+// SequencerEndRestart the stop leaves the sound alone and the close hands the output, still
+// open, to the carry below with the copy that was playing; the next play, if it goes on from
+// the same place in the same song, takes it over: same clock, next unsent event, and only the
+// difference the edit made is sent.
+
+static struct {
+    BOOL fArmed;             // a restart is under way
+    BOOL fHeld;              // a stopped play's output is held open
+    SEQSINK sink;
+    BYTE* pImage;            // the copy that was playing, and its timeline
+    TIMELINE tl;
+    uint64_t qwStartPos;     // its clock: song position qwStartPos at reading llStartClock
+    LONGLONG llStartClock;
+    uint64_t qwPos;          // where it stopped
+    DWORD iNext;
+    SOUNDINGKEYS sounding;
+} Carry;
+
+// The position a restart asks for is the stop's, rounded down to the program's unit of an
+// eighth of a second: anything up to a quarter second before the stop is the same place.
+#define RESTART_SLACK_US 250000
+
+static BOOL RestartUnderWay(void)
+{
+    return Carry.fArmed;
+}
+
+static void ReleaseCarry(BOOL fSilence)
+{
+    if (!Carry.fHeld)
+        return;
+    if (fSilence)
+        SendSilenceTo(&Carry.sink);
+    Carry.sink.Close(Carry.sink.ctx);
+    FreeTimeline(&Carry.tl);
+    free(Carry.pImage);
+    Carry.pImage = nullptr;
+    Carry.fHeld = FALSE;
+}
+
+static void HoldSound(SEQDEVICE* d)
+{
+    ReleaseCarry(TRUE);
+    Carry.fHeld = TRUE;
+    Carry.sink = d->sink;
+    Carry.pImage = d->pImage;
+    Carry.tl = d->tl;
+    Carry.qwStartPos = d->qwStartPos;
+    Carry.llStartClock = d->llStartClock;
+    Carry.qwPos = d->qwPos;
+    Carry.iNext = d->iNext;
+    memcpy(Carry.sounding, d->sounding, sizeof Carry.sounding);
+}
+
+static BOOL SameSink(const SEQSINK* a, const SEQSINK* b)
+{
+    return a->ctx == b->ctx && a->Open == b->Open && a->Close == b->Close && a->ShortMsg == b->ShortMsg &&
+           a->SysEx == b->SysEx && a->Now == b->Now && a->WaitUntil == b->WaitUntil && a->Silence == b->Silence &&
+           a->Retract == b->Retract;
+}
+
+static BOOL ContinuesCarry(const SEQDEVICE* d, uint64_t from)
+{
+    if (!SameSink(&Carry.sink, &d->sink) || Carry.tl.nEvents != d->tl.nEvents || Carry.tl.qwLength != d->tl.qwLength)
+        return FALSE;
+    if (Carry.iNext < d->tl.nEvents && Carry.tl.pEvents[Carry.iNext].qwTime != d->tl.pEvents[Carry.iNext].qwTime)
+        return FALSE;
+    return from <= Carry.qwPos && from + RESTART_SLACK_US >= Carry.qwPos;
+}
+
+// A play about to start on d takes over the held output when it goes on from where that
+// stopped; else the held output is silenced and let go. TRUE when taken over: the device then
+// runs on the old clock from the first unsent event, after the reconciling messages.
+static BOOL TakeOverSound(SEQDEVICE* d, uint64_t from)
+{
+    d->fContinue = FALSE;
+    if (!Carry.fHeld)
+        return FALSE;
+    DWORD* msgs = ContinuesCarry(d, from) ? (DWORD*)malloc(RECONCILE_MAX_MESSAGES * sizeof(DWORD)) : nullptr;
+    if (!msgs) {
+        ReleaseCarry(TRUE);
+        return FALSE;
+    }
+    memcpy(d->sounding, Carry.sounding, sizeof d->sounding);
+    d->nReconcile = ReconcileMessages(&Carry.tl, &d->tl, Carry.iNext, d->sounding, msgs, RECONCILE_MAX_MESSAGES);
+    d->pReconcile = msgs;
+    d->iStart = Carry.iNext;
+    d->qwStartPos = Carry.qwStartPos;
+    d->llStartClock = Carry.llStartClock;
+    d->fContinue = TRUE;
+    ReleaseCarry(FALSE);
+    return TRUE;
+}
+
+void SequencerKeepSoundOnRestart(void)
+{
+    Carry.fArmed = TRUE;
+}
+
+void SequencerEndRestart(void)
+{
+    Carry.fArmed = FALSE;
+    ReleaseCarry(TRUE);
 }
 
 // ---- Commands ------------------------------------------------------------------------
@@ -435,11 +625,15 @@ static MCIERROR SeqOpen(DWORD_PTR flags, MCI_OPEN_PARMSA* p)
 static MCIERROR SeqClose(SEQDEVICE* d)
 {
     EndPlay(d);
-    d->sink.Close(d->sink.ctx);
+    if (RestartUnderWay() && d->fSoundKept) {
+        HoldSound(d);
+    } else {
+        d->sink.Close(d->sink.ctx);
+        FreeTimeline(&d->tl);
+        free(d->pImage);
+    }
     CloseHandle(d->hAbort);
     DeleteCriticalSection(&d->lock);
-    FreeTimeline(&d->tl);
-    free(d->pImage);
     memset(d, 0, sizeof *d);
     return 0;
 }
@@ -487,15 +681,22 @@ static MCIERROR SeqPlay(SEQDEVICE* d, DWORD_PTR flags, MCI_PLAY_PARMS* p)
 
     d->fAbort = FALSE;
     d->fEnded = FALSE;
+    d->fSoundKept = FALSE;
     ResetEvent(d->hAbort);
     d->fNotify = (flags & MCI_NOTIFY) != 0;
     d->hwndNotify = d->fNotify ? (HWND)p->dwCallback : nullptr;
-    d->qwStartPos = from;
-    d->llStartClock = d->sink.Now(d->sink.ctx);
     d->qwPos = from;
+    if (!TakeOverSound(d, from)) {
+        d->qwStartPos = from;
+        d->llStartClock = d->sink.Now(d->sink.ctx);
+    }
     d->hThread = CreateThread(nullptr, 0, PlayThread, d, 0, nullptr);
-    if (!d->hThread)
+    if (!d->hThread) {
+        free(d->pReconcile);
+        d->pReconcile = nullptr;
+        SendSilence(d);
         return SEQERR_NO_THREAD;
+    }
     SetThreadPriority(d->hThread, THREAD_PRIORITY_TIME_CRITICAL);
     d->nState = SEQ_PLAYING;
     if (flags & MCI_WAIT) {

@@ -333,3 +333,106 @@ DWORD ChaseMessages(const CHASESTATE* cs, DWORD* msgs, DWORD max)
     }
     return n;
 }
+
+// ---- Playing on through an edit ------------------------------------------------------
+
+void TrackSounding(SOUNDINGKEYS keys, DWORD msg)
+{
+    BYTE kind = (BYTE)(msg & 0xF0);
+    int c = msg & 0x0F;
+    int key = (msg >> 8) & 0x7F;
+    int velocity = (msg >> 16) & 0x7F;
+    uint64_t bit = 1ull << (key & 63);
+    if (kind == 0x90 && velocity > 0)
+        keys[c][key >> 6] |= bit;
+    else if (kind == 0x80 || kind == 0x90)
+        keys[c][key >> 6] &= ~bit;
+    else if (kind == 0xB0 && (key == 120 || key == 123))
+        keys[c][0] = keys[c][1] = 0;
+}
+
+namespace {
+
+bool IsSoundingNoteOn(const TLEVENT& ev)
+{
+    return (ev.bStatus & 0xF0) == 0x90 && ev.cbData > 1 && ev.pData[1] > 0;
+}
+
+// Controllers a reconcile leaves alone: the data entry and parameter selection (an edit never
+// changes them, and resending them would move the parameter pointer) and the channel modes.
+bool ReconciledController(int k)
+{
+    return k != 0 && k != 32 && k != 6 && k != 38 && !(k >= 96 && k <= 101) && k < 120;
+}
+
+}  // namespace
+
+DWORD ReconcileMessages(const TIMELINE* oldTl, const TIMELINE* newTl, DWORD i, SOUNDINGKEYS sounding, DWORD* msgs,
+                        DWORD max)
+{
+    DWORD n = 0;
+    auto put = [&](BYTE status, BYTE d1, BYTE d2) {
+        if (n < max)
+            msgs[n++] = PackShortMsg(status, d1, d2);
+    };
+    DWORD nEvents = std::min(oldTl->nEvents, newTl->nEvents);
+    i = std::min(i, nEvents);
+
+    // What the edited copy holds at i, and which channels lost notes anywhere in the song.
+    SOUNDINGKEYS held = {};
+    bool silenced[16] = {};
+    for (DWORD e = 0; e < nEvents; ++e) {
+        const TLEVENT& now = newTl->pEvents[e];
+        if (e < i && now.bStatus >= 0x80 && now.bStatus < 0xF0)
+            TrackSounding(held, ShortMsgOf(&now));
+        if (IsSoundingNoteOn(oldTl->pEvents[e]) && !IsSoundingNoteOn(now))
+            silenced[oldTl->pEvents[e].bStatus & 0x0F] = true;
+    }
+
+    // Chasing both copies to i would do, but two chases over the song are cheap next to a
+    // restart, and the difference is all that is sent.
+    CHASESTATE* before = (CHASESTATE*)malloc(2 * sizeof(CHASESTATE));
+    if (!before)
+        return 0;
+    CHASESTATE* after = before + 1;
+    ComputeChase(oldTl, i, before);
+    ComputeChase(newTl, i, after);
+
+    for (int c = 0; c < 16; ++c) {
+        const CHANNELCHASE& was = before->ch[c];
+        const CHANNELCHASE& is = after->ch[c];
+        BYTE cc = (BYTE)(0xB0 | c);
+        bool newProgram = was.wProgram != is.wProgram || was.wCtl[0] != is.wCtl[0] || was.wCtl[32] != is.wCtl[32];
+        if (newProgram && is.wProgram != CHASE_NONE) {
+            if (is.wCtl[0] != CHASE_NONE)
+                put(cc, 0, (BYTE)is.wCtl[0]);
+            if (is.wCtl[32] != CHASE_NONE)
+                put(cc, 32, (BYTE)is.wCtl[32]);
+            put((BYTE)(0xC0 | c), (BYTE)is.wProgram, 0);
+        }
+        for (int k = 1; k < 128; ++k)
+            if (ReconciledController(k) && is.wCtl[k] != was.wCtl[k] && is.wCtl[k] != CHASE_NONE)
+                put(cc, (BYTE)k, (BYTE)is.wCtl[k]);
+        if (is.wBend != was.wBend && is.wBend != CHASE_NONE)
+            put((BYTE)(0xE0 | c), (BYTE)(is.wBend & 0x7F), (BYTE)(is.wBend >> 7));
+        if (is.wPressure != was.wPressure && is.wPressure != CHASE_NONE)
+            put((BYTE)(0xD0 | c), (BYTE)is.wPressure, 0);
+
+        for (int w = 0; w < 2; ++w) {
+            uint64_t gone = sounding[c][w] & ~held[c][w];
+            for (int b = 0; b < 64; ++b)
+                if (gone & (1ull << b))
+                    put((BYTE)(0x80 | c), (BYTE)(w * 64 + b), 0);
+            sounding[c][w] &= ~gone;
+        }
+        if (silenced[c]) {
+            // A pedal held down would keep the silenced notes ringing.
+            if (was.wCtl[64] != CHASE_NONE && was.wCtl[64] >= 64)
+                put(cc, 64, 0);
+            if (was.wCtl[66] != CHASE_NONE && was.wCtl[66] >= 64)
+                put(cc, 66, 0);
+        }
+    }
+    free(before);
+    return n;
+}

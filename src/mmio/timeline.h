@@ -80,3 +80,25 @@ void ComputeChase(const TIMELINE* tl, DWORD nBefore, CHASESTATE* cs);
 // select, program, the other controllers, the RPN values, the parameter selection, pitch
 // bend, channel pressure. Returns the number of messages stored (at most max).
 DWORD ChaseMessages(const CHASESTATE* cs, DWORD* msgs, DWORD max);
+
+// ---- Playing on through an edit ------------------------------------------------------
+
+// Keys sounding on each channel: bit k % 64 of word k / 64 is key k.
+typedef uint64_t SOUNDINGKEYS[16][2];
+
+// Notes the keys a channel message starts or ends (note on and off, all notes off).
+void TrackSounding(SOUNDINGKEYS keys, DWORD msg);
+
+// Upper bound of the messages ReconcileMessages can give.
+#define RECONCILE_MAX_MESSAGES (16 * 300)
+
+// An edit rewrote the playback copy in place while it played, and the play goes on at event
+// i of the edited copy. These are the messages that take the output from what the old copy
+// set up before i to what the edited one sets up there: the changed bank and program, the
+// changed controllers, bend and pressure; a note-off for each sounding key that the edited
+// copy does not hold at i (its track was switched off); on a channel whose notes the edit
+// silenced, the pedals up. Keys the edited copy holds but the old did not are not started in
+// the middle: their track is heard from its next note. Both timelines come from the same
+// song, event for event. sounding is updated; returns the number of messages stored.
+DWORD ReconcileMessages(const TIMELINE* oldTl, const TIMELINE* newTl, DWORD i, SOUNDINGKEYS sounding, DWORD* msgs,
+                        DWORD max);

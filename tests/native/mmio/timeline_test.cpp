@@ -266,3 +266,83 @@ TEST(Chase, NeverWritesPastTheRoomGiven)
     EXPECT_EQ(some[10], 0xDEADBEEFu);
     EXPECT_TRUE(std::equal(some.begin(), some.begin() + 10, all.begin()));
 }
+
+namespace {
+
+// A two-track song as the editor leaves it: a switched-off track's notes have their status
+// flipped (note-ons become note-offs and back), everything else in place.
+struct Mix {
+    int program0 = 5, volume0 = 100, pan1 = 64;
+    bool on0 = true, on1 = true;
+};
+
+smf::File MixSong(const Mix& m)
+{
+    auto on = [](smf::Track& t, bool heard, uint32_t d, int ch, int key) -> smf::Track& {
+        return heard ? t.NoteOn(d, ch, key, 100) : t.NoteOff(d, ch, key, 100);
+    };
+    auto off = [](smf::Track& t, bool heard, uint32_t d, int ch, int key) -> smf::Track& {
+        return heard ? t.NoteOff(d, ch, key, 0) : t.NoteOn(d, ch, key, 0);
+    };
+    smf::File f(1, 96);   // 120 beats a minute: 96 ticks are half a second
+    smf::Track a;
+    a.Program(0, 0, m.program0).Volume(0, 0, m.volume0);
+    on(a, m.on0, 0, 0, 60);
+    off(a, m.on0, 192, 0, 60).End();
+    smf::Track b;
+    b.Program(0, 1, 20).Pan(0, 1, m.pan1).Controller(0, 1, 64, 127);
+    on(b, m.on1, 0, 1, 62);
+    on(b, m.on1, 48, 1, 64);
+    off(b, m.on1, 48, 1, 62);   // released at 500 ms, still ringing in the pedal
+    on(b, m.on1, 96, 1, 65).End();
+    f.Add(a);
+    f.Add(b);
+    return f;
+}
+
+}  // namespace
+
+TEST(Reconcile, SendsWhatTheEditChangedAndReleasesWhatItSilenced)
+{
+    struct Case {
+        const char* what;
+        Mix before, after;
+        std::vector<DWORD> want;
+        std::vector<int> soundingAfter;   // channel * 128 + key
+    };
+    Mix plain;
+    Mix prog = plain, vol = plain, pan = plain, off0 = plain, off1 = plain;
+    prog.program0 = 7;
+    vol.volume0 = 50;
+    pan.pan1 = 0;
+    off0.on0 = false;
+    off1.on1 = false;
+    const Case cases[] = {
+        {"no change", plain, plain, {}, {60, 128 + 64}},
+        {"program", plain, prog, {PackShortMsg(0xC0, 7, 0)}, {60, 128 + 64}},
+        {"volume", plain, vol, {Cc(0, 7, 50)}, {60, 128 + 64}},
+        {"balance", plain, pan, {Cc(1, 10, 0)}, {60, 128 + 64}},
+        {"track without pedal off", plain, off0, {Off(0, 60)}, {128 + 64}},
+        {"track with pedal off", plain, off1, {Off(1, 64), Cc(1, 64, 0)}, {60}},
+        // Switched on again: its notes sound from the next one on, none starts in the middle.
+        {"track on", off1, plain, {}, {60}},
+    };
+    for (const Case& c : cases) {
+        Built was(MixSong(c.before)), is(MixSong(c.after));
+        ASSERT_EQ(was.result, TL_OK);
+        ASSERT_EQ(is.result, TL_OK);
+        DWORD i = FindEventAt(&was.tl, 600000);
+        SOUNDINGKEYS sounding = {};
+        for (DWORD e = 0; e < i; ++e)
+            if (was.tl.pEvents[e].bStatus < 0xF0)
+                TrackSounding(sounding, ShortMsgOf(&was.tl.pEvents[e]));
+        DWORD msgs[RECONCILE_MAX_MESSAGES];
+        DWORD n = ReconcileMessages(&was.tl, &is.tl, i, sounding, msgs, RECONCILE_MAX_MESSAGES);
+        EXPECT_EQ(std::vector<DWORD>(msgs, msgs + n), c.want) << c.what;
+        std::vector<int> keys;
+        for (int k = 0; k < 16 * 128; ++k)
+            if (sounding[k / 128][(k % 128) / 64] & (1ull << (k % 64)))
+                keys.push_back(k);
+        EXPECT_EQ(keys, c.soundingAfter) << c.what;
+    }
+}

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -41,14 +42,26 @@ inline HHOOK& BoxHook()
     return hook;
 }
 
+// A box is activated again whenever another program's window took the focus meanwhile:
+// each box is read once.
+inline std::vector<HWND>& BoxesSeen()
+{
+    static std::vector<HWND> seen;
+    return seen;
+}
+
 inline LRESULT CALLBACK OnBoxActivate(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_ACTIVATE && ClassOf((HWND)wParam) == "#32770") {
-        HWND box = (HWND)wParam;
+    HWND box = (HWND)wParam;
+    std::vector<HWND>& seen = BoxesSeen();
+    if (code == HCBT_ACTIVATE && ClassOf(box) == "#32770" && std::find(seen.begin(), seen.end(), box) == seen.end()) {
+        seen.push_back(box);
         HWND text = GetDlgItem(box, 0xFFFF);
         Boxes().push_back({text ? WindowText(text) : "", WindowText(box)});
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
+    if (code == HCBT_DESTROYWND)
+        seen.erase(std::remove(seen.begin(), seen.end(), box), seen.end());
     return CallNextHookEx(BoxHook(), code, wParam, lParam);
 }
 

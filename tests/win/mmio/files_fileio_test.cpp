@@ -2,6 +2,7 @@
 // a saved file where Windows refuses to replace it.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "mmio/mmio.h"
@@ -56,20 +57,26 @@ void WriteAll(const std::string& path, const smf::Bytes& b)
 }
 
 // Any dialog that shows up is cancelled (or, when a test asks, confirmed with the name it
-// starts with) and counted, so a wrong dialog cannot hang the test.
+// starts with) and counted, so a wrong dialog cannot hang the test. A dialog is activated
+// again whenever another program's window took the focus meanwhile: each counts once.
 int dialogs;
 bool confirmDialogs;
 HHOOK hook;
+std::vector<HWND> dialogsSeen;
 LRESULT CALLBACK CancelDialogs(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE) {
         char cls[32] = "";
         GetClassNameA((HWND)wParam, cls, sizeof cls);
-        if (lstrcmpA(cls, "#32770") == 0) {
+        HWND box = (HWND)wParam;
+        if (lstrcmpA(cls, "#32770") == 0 && std::find(dialogsSeen.begin(), dialogsSeen.end(), box) == dialogsSeen.end()) {
+            dialogsSeen.push_back(box);
             ++dialogs;
             PostMessageA((HWND)wParam, WM_COMMAND, confirmDialogs ? IDOK : IDCANCEL, 0);
         }
     }
+    if (code == HCBT_DESTROYWND)
+        dialogsSeen.erase(std::remove(dialogsSeen.begin(), dialogsSeen.end(), (HWND)wParam), dialogsSeen.end());
     return CallNextHookEx(hook, code, wParam, lParam);
 }
 
@@ -90,6 +97,7 @@ protected:
     {
         shown.clear();
         dialogs = 0;
+        dialogsSeen.clear();
         confirmDialogs = false;
         previous = SetReportProc(Record);
         hook = SetWindowsHookExA(WH_CBT, CancelDialogs, nullptr, GetCurrentThreadId());

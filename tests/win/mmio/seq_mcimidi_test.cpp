@@ -212,12 +212,120 @@ TEST_F(McimidiTest, ChangeDuringPlayRewritesTheCopyAndPlaysOnFromThePosition)
     ASSERT_TRUE(notices.WaitFor(2));
     EXPECT_EQ(notices.got[0], (Notices::Notice{MCI_NOTIFY_ABORTED, (LPARAM)first}));
     EXPECT_EQ(notices.got[1], (Notices::Notice{MCI_NOTIFY_SUCCESSFUL, (LPARAM)wOutDeviceID}));
+    // Nothing is silenced or sent again: the change at once, then the song goes on with its
+    // next note at its own time on the same clock.
+    std::vector<Sent> sent = rec.Take();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0].msg, Prog(0, 7));
+    EXPECT_EQ(sent[1].msg, NoteOn(0, 64, 100));
+    EXPECT_EQ(sent[1].t, T0 + 4 * 666667);
+    EXPECT_EQ(rec.opens, 2);
+    EXPECT_EQ(rec.closes, 1);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(McimidiTest, ChangeThatSwitchesATrackOffReleasesItsNotes)
+{
+    wOutDeviceID = mcimidiOpen(sTmpName);
+    nMode = MODE_PLAY;
+    rec.Freeze(T0 + 2100000);
+    ASSERT_EQ(mcimidiPlay(hWndMain, wOutDeviceID), 0u);
+    ASSERT_TRUE(rec.WaitFrozen());
+    rec.Take();
+
+    // The editor's switch-off: every note event's status flipped between 9n and 8n.
+    for (size_t k = 0; k + 2 < image.size(); ++k)
+        if (image[k] == 0x90 && image[k + 1] >= 60 && image[k + 1] < 68)
+            image[k] = 0x80;
+    rec.Freeze(LLONG_MAX);
+    EXPECT_EQ(mcimidiChange(), 1);
+    ASSERT_TRUE(notices.WaitFor(2));
     std::vector<DWORD> sent = Messages(rec.Take());
-    std::vector<DWORD> silence = Silence();
-    ASSERT_GE(sent.size(), 32u + 2u);
-    EXPECT_EQ(std::vector<DWORD>(sent.begin(), sent.begin() + 32), silence);
-    EXPECT_EQ(sent[32], Prog(0, 7));           // the change is heard at once
-    EXPECT_EQ(sent[33], NoteOn(0, 63, 100));   // from 2000 ms on
+    std::vector<DWORD> want = {NoteOff(0, 60), NoteOff(0, 61), NoteOff(0, 62), NoteOff(0, 63)};
+    ASSERT_GE(sent.size(), want.size());
+    EXPECT_EQ(std::vector<DWORD>(sent.begin(), sent.begin() + 4), want);
+    for (size_t k = 4; k < sent.size(); ++k)
+        EXPECT_NE(sent[k] & 0xF0, 0x90u) << k;   // the rest of the track stays silent
+}
+
+TEST_F(McimidiTest, ChangeTakesBackWhatTheOutputQueuedAhead)
+{
+    // An output that lets the play run a second ahead: at 2100 ms the note of 2667 ms has
+    // been sent already. Switching the track off takes it back; the edited copy is sent from
+    // just ahead of the clock on, with nothing lost or sent twice before that point.
+    rec.lead = 1000000;
+    SetSequencerSink(rec.Sink());
+    wOutDeviceID = mcimidiOpen(sTmpName);
+    nMode = MODE_PLAY;
+    rec.Freeze(T0 + 2100000);
+    ASSERT_EQ(mcimidiPlay(hWndMain, wOutDeviceID), 0u);
+    ASSERT_TRUE(rec.WaitFrozen());
+    ASSERT_EQ(rec.sent.back().msg, NoteOn(0, 64, 100));
+
+    for (size_t k = 0; k + 2 < image.size(); ++k)
+        if (image[k] == 0x90 && image[k + 1] >= 60 && image[k + 1] < 68)
+            image[k] = 0x80;
+    rec.Freeze(LLONG_MAX);
+    EXPECT_EQ(mcimidiChange(), 1);
+    ASSERT_TRUE(notices.WaitFor(2));
+    EXPECT_EQ(rec.retracts, 1);
+    std::vector<Sent> sent = rec.Take();
+    std::vector<DWORD> notes;
+    for (const Sent& x : sent)
+        if ((x.msg & 0xE0) == 0x80)
+            notes.push_back(x.msg);
+    std::vector<DWORD> want = {NoteOn(0, 60, 100), NoteOn(0, 61, 100), NoteOn(0, 62, 100), NoteOn(0, 63, 100),
+                               NoteOff(0, 60),     NoteOff(0, 61),     NoteOff(0, 62),     NoteOff(0, 63),
+                               NoteOff(0, 64) | 100u << 16};
+    ASSERT_GE(notes.size(), want.size());
+    EXPECT_EQ(std::vector<DWORD>(notes.begin(), notes.begin() + 9), want);
+    for (size_t k = 1; k < sent.size(); ++k)
+        EXPECT_LE(sent[k - 1].t, sent[k].t) << k;   // the released keys at the point taken back from
+    rec.lead = 0;
+}
+
+TEST_F(McimidiTest, RestartThatDoesNotPlayOnSilencesTheHeldSound)
+{
+    struct Case {
+        const char* what;
+        bool reopen;
+        DWORD resumeAt;     // eighths of a second
+    };
+    const Case cases[] = {
+        {"the copy cannot be reopened", false, 0},
+        {"the play starts elsewhere", true, 30},
+    };
+    for (const Case& c : cases) {
+        wOutDeviceID = mcimidiOpen(sTmpName);
+        rec.Freeze(T0 + 2100000);
+        ASSERT_EQ(mcimidiPlay(hWndMain, wOutDeviceID), 0u) << c.what;
+        ASSERT_TRUE(rec.WaitFrozen()) << c.what;
+        rec.Take();
+        int closes = rec.closes;
+
+        SequencerKeepSoundOnRestart();
+        EXPECT_EQ(mcimidiStop(wOutDeviceID), 0u);
+        EXPECT_EQ(mcimidiClose(wOutDeviceID), 0u);
+        wOutDeviceID = 0;
+        EXPECT_EQ(rec.closes, closes) << c.what;   // held open
+        rec.Freeze(LLONG_MAX);
+        if (c.reopen) {
+            wOutDeviceID = mcimidiOpen(sTmpName);
+            dwPlayPos = c.resumeAt;
+            EXPECT_EQ(mcimidiPlay(hWndMain, wOutDeviceID), 0u);
+        }
+        SequencerEndRestart();
+        if (wOutDeviceID) {
+            mcimidiClose(wOutDeviceID);
+            wOutDeviceID = 0;
+        }
+        std::vector<DWORD> sent = Messages(rec.Take());
+        std::vector<DWORD> silence = Silence();
+        ASSERT_GE(sent.size(), silence.size()) << c.what;
+        EXPECT_EQ(std::vector<DWORD>(sent.begin(), sent.begin() + 32), silence) << c.what;
+        EXPECT_EQ(rec.opens, rec.closes) << c.what;
+        notices.Drain();
+    }
     EXPECT_TRUE(boxes.empty());
 }
 
