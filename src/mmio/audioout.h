@@ -14,6 +14,11 @@ void AudioOutShortMsg(DWORD msg);
 void AudioOutSysEx(BYTE status, const BYTE* data, DWORD len);
 LONGLONG AudioOutNow(void);
 BOOL AudioOutWaitUntil(LONGLONG t, HANDLE hAbort);
+// A stop: what is queued goes, what sounds fades out within a few milliseconds.
+void AudioOutSilence(void);
+// An edit's restart: what was sent for times from keepMicros past what is rendered on is
+// taken back; returns the time it was taken back from (LLONG_MAX: nothing was).
+LONGLONG AudioOutRetract(LONGLONG keepMicros);
 
 // Loads the SoundFont at path for the notes from now on. On failure the previous one stays
 // and message holds the loader's sentence (it names the file); returns an SF_LOAD_ code.

@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -517,6 +518,7 @@ static void PushStamped(AudioMessage& m)
 {
     const LONGLONG stamp = fHaveStamp ? stampMicros : NowLocked();
     m.frame = StampFrame(&Clock, stamp, llRenderedFrames.load(), BLOCK_FRAMES);
+    m.stampMicros = stamp;
     // The ring holds far more than a lead's worth; it fills only while a font loads.
     for (int tries = 0; !Queue.Push(m) && tries < 1000 && AudioRunning(); ++tries) {
         LeaveCriticalSection(&csProducer);
@@ -585,6 +587,27 @@ static void StopSound(void)
     LeaveCriticalSection(&csProducer);
 }
 
+void AudioOutSilence(void)
+{
+    EnsureInit();
+    StopSound();
+}
+
+LONGLONG AudioOutRetract(LONGLONG keepMicros)
+{
+    EnsureInit();
+    EnterCriticalSection(&csProducer);
+    LONGLONG from = LLONG_MAX;   // nothing queued ahead: nothing to take back
+    if (AudioRunning()) {
+        from = RetractStamps(&Clock, llRenderedFrames.load(), FramesOfMicros(keepMicros));
+        Queue.Retract(from);
+        stampMicros = from;
+        fHaveStamp = TRUE;
+    }
+    LeaveCriticalSection(&csProducer);
+    return from;
+}
+
 BOOL AudioOutWaitUntil(LONGLONG t, HANDLE hAbort)
 {
     for (;;) {
@@ -598,17 +621,15 @@ BOOL AudioOutWaitUntil(LONGLONG t, HANDLE hAbort)
         // On the wave clock the lead leaves room: a few milliseconds late is still early.
         DWORD ms = audio ? (DWORD)(left / 1000 + 1 < 10 ? left / 1000 + 1 : 10)
                          : left > 2500 ? (DWORD)((left - 1500) / 1000) : 0;
-        if (WaitForSingleObject(hAbort, ms) == WAIT_OBJECT_0) {
-            StopSound();
+        // An ended wait leaves the sound alone: the sequencer silences what it stops, and
+        // an edit's restart plays on.
+        if (WaitForSingleObject(hAbort, ms) == WAIT_OBJECT_0)
             return FALSE;
-        }
         if (ms == 0)
             SwitchToThread();
     }
-    if (WaitForSingleObject(hAbort, 0) == WAIT_OBJECT_0) {
-        StopSound();
+    if (WaitForSingleObject(hAbort, 0) == WAIT_OBJECT_0)
         return FALSE;
-    }
     EnterCriticalSection(&csProducer);
     stampMicros = t;
     fHaveStamp = TRUE;

@@ -1,6 +1,7 @@
 // The program's own MCI sequencer, and the choice between it and the platform's.
 #include "mmio/sequencer.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -154,8 +155,26 @@ static BOOL DefaultWaitUntil(void* ctx, LONGLONG t, HANDLE hAbort)
     }
 }
 
-static const SEQSINK DefaultSink = {nullptr,        DefaultOpen, DefaultClose, DefaultShortMsg, DefaultSysEx, DefaultNow,
-                                    DefaultWaitUntil, nullptr,     nullptr};
+static void DefaultSilence(void* ctx)
+{
+    if (fAudioOut) {
+        AudioOutSilence();
+        return;
+    }
+    for (BYTE c = 0; c < 16; ++c) {
+        DefaultShortMsg(ctx, PackShortMsg((BYTE)(0xB0 | c), 123, 0));   // all notes off
+        DefaultShortMsg(ctx, PackShortMsg((BYTE)(0xB0 | c), 120, 0));   // all sound off
+    }
+}
+
+// A MIDI device plays what it is sent at once: nothing waits to be taken back.
+static LONGLONG DefaultRetract(void*, LONGLONG keepMicros)
+{
+    return fAudioOut ? AudioOutRetract(keepMicros) : LLONG_MAX;
+}
+
+static const SEQSINK DefaultSink = {nullptr,          DefaultOpen,    DefaultClose,  DefaultShortMsg, DefaultSysEx,
+                                    DefaultNow,       DefaultWaitUntil, DefaultSilence, DefaultRetract};
 static SEQSINK Sink = DefaultSink;
 
 void SetSequencerSink(const SEQSINK* sink)

@@ -298,7 +298,11 @@ TEST(SoundFontLoad, KeepsTheSampleDataWithZeroFramesAfterIt)
 TEST(SoundFontLoad, FileByPathNamesTheFileAlone)
 {
     std::string dir = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/sf_test." + std::to_string(getpid());
+#ifdef _WIN32
+    mkdir(dir.c_str());
+#else
     mkdir(dir.c_str(), 0700);
+#endif
     std::string good = dir + "/good.sf2", bad = dir + "/Broken Font.sf2";
     sf2::Bytes b = BasicFont().Bytes();
     FILE* f = fopen(good.c_str(), "wb");

@@ -16,6 +16,10 @@
 #include "synth/synth.h"
 #include "synth/voice.h"
 
+#ifndef M_PI   // not in every C library's <cmath> without _USE_MATH_DEFINES
+#define M_PI 3.14159265358979323846
+#endif
+
 namespace {
 
 const int kRate = 44100;
