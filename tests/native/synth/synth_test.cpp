@@ -469,6 +469,7 @@ TEST(SynthNotes, PedalsAndChannelModeMessages)
         {"all notes off respects sustain", {{0x90, 60, 100}, {0xB0, 64, 127}, {0xB0, 123, 0}}, 1},
         {"all sound off silences through the pedal", {{0x90, 60, 100}, {0xB0, 64, 127}, {0xB0, 120, 0}}, 0},
         {"reset all controllers lifts the pedal", {{0x90, 60, 100}, {0xB0, 64, 127}, {0x80, 60, 0}, {0xB0, 121, 0}}, 0},
+        {"reset all controllers lifts the sostenuto", {{0x90, 60, 100}, {0xB0, 66, 127}, {0x80, 60, 0}, {0xB0, 121, 0}}, 0},
         {"messages on another channel leave it", {{0x90, 60, 100}, {0xB1, 120, 0}, {0xB1, 123, 0}, {0x81, 60, 0}}, 1},
     };
     for (const Case& c : cases) {
