@@ -280,6 +280,51 @@ TEST_F(Export, IntoAFolderThatCannotBeWrittenReportsAndLeavesNothing)
     EXPECT_TRUE(p->ButtonChecked(IDM_PLAY));
 }
 
+// A SoundFont that can no longer be read when the export starts: the loader's sentence
+// naming it, and neither the target nor a temporary file is left.
+TEST_F(Export, ASoundFontSpoiledSinceItWasChosenIsReportedAndNothingIsWritten)
+{
+    sf2::Font font;
+    int sample = font.AddSample(sf2::Sample("square", sf2::Square(4410, 100)));
+    int inst = font.AddInstrument(sf2::Instrument("Square").Add(sf2::Zone().Gen(GEN_SAMPLE_MODES, 1).Sample(sample)));
+    font.AddPreset(sf2::Preset("Square", 0, 0).Add(sf2::Zone().Instrument(inst)));
+    std::string fontPath = WriteWorkFile("spoiled.sf2", font.Bytes());
+    std::string path = WriteWorkFile("spoiled song.mid", ShortSong(4));
+    Player* p = Launch(Quoted(path));
+    ASSERT_TRUE(p);
+    p->PostCommand(IDM_SOUNDFONT);
+    HWND dialog = p->WaitDialog(8000);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(p->FillFileDialog(dialog, fontPath));
+    ASSERT_TRUE(p->WaitGone(dialog, 5000));
+    ASSERT_TRUE(p->Sync());
+    ASSERT_TRUE(p->Dialogs().empty());
+    ASSERT_EQ(WriteWorkFile("spoiled.sf2", Bytes(3000, 0x5A)), fontPath);
+
+    std::string dir = WorkDir() + "spoiled\\";
+    CreateDirectoryA(dir.c_str(), NULL);
+    std::string target = dir + "never.wav";
+    ASSERT_TRUE(ChooseTarget(p, target));
+    BoxInfo box;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND h : p->Dialogs())
+            if (h != saveDialog_ && WindowText(h) != kProgressCaption) {
+                box = p->Describe(h);
+                return !box.text.empty();
+            }
+        return false;
+    }, 20000)) << "no report of the failure";
+    EXPECT_EQ(box.caption, "Attention");
+    EXPECT_TRUE(box.icon);
+    EXPECT_EQ(box.owner, p->Main());
+    EXPECT_NE(box.text.find("spoiled.sf2"), std::string::npos) << box.text;
+    p->DismissAll();
+    ASSERT_TRUE(p->Sync());
+    EXPECT_FALSE(FileExists(target));
+    EXPECT_EQ(TemporaryFilesIn(dir), 0) << "the failed export left its temporary file";
+    EXPECT_TRUE(p->Running());
+}
+
 TEST_F(Export, WithNoSongNothingHappens)
 {
     Player* p = Launch();
