@@ -76,6 +76,10 @@ if(PLAYER_TESTS AND PLAYER_X64)
     add_test(NAME e2e_screenshots COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot.sh $<TARGET_FILE:player>)
     set_tests_properties(e2e_screenshots PROPERTIES RESOURCE_LOCK gui TIMEOUT 180
                          ENVIRONMENT "PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT}")
+    # Live sound recorded through a private PulseAudio server (skipped without one).
+    add_test(NAME e2e_sound COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/sound.sh $<TARGET_FILE:e2e_tests> ${CMAKE_SOURCE_DIR})
+    set_tests_properties(e2e_sound PROPERTIES RESOURCE_LOCK gui TIMEOUT 90 SKIP_RETURN_CODE 77
+                         ENVIRONMENT "PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT}")
   endif()
 
   # The command-line tool's black-box tests, on the Windows build too (the corpus run stays

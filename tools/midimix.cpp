@@ -35,7 +35,8 @@ const char kUsage[] =
     "  --render OUT.wav   render the song as the player plays it to a 16-bit stereo 44,100 Hz\n"
     "                     WAV file, until the last note has died away; then print\n"
     "                     'render SECONDS s, peak DBFS dBFS, voices MAX'\n"
-    "  --soundfont SF2    the SoundFont to render with (else the system's General MIDI one)\n"
+    "  --soundfont SF2    the SoundFont to render with (else the one the player would use:\n"
+    "                     on Windows a .sf2 beside the program, then the system's)\n"
     "  --start MS         render from MS milliseconds, with the state in force there\n"
     "  --no-effects       render without reverb and chorus\n"
     "Messages of the song layer go to stderr as 'CAPTION: TEXT'.\n"
@@ -282,9 +283,40 @@ bool ApplyEdit(const Edit& e, MIDIINFO* info, std::vector<std::string>* names)
     return false;
 }
 
-// The system's General MIDI SoundFont: the first of the usual ones that can be opened.
+#ifdef _WIN32
+// The first .sf2 file in name order beside the program, as the player looks for one.
+bool SoundFontBesideProgram(char* path, size_t size)
+{
+    char folder[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, folder, sizeof folder);
+    char* slash = n > 0 && n < sizeof folder ? strrchr(folder, '\\') : nullptr;
+    if (!slash)
+        return false;
+    slash[1] = '\0';
+    std::string pattern = std::string(folder) + "*.sf2";
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    std::string best;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (best.empty() || lstrcmpiA(fd.cFileName, best.c_str()) < 0))
+            best = fd.cFileName;
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return !best.empty() && snprintf(path, size, "%s%s", folder, best.c_str()) < (int)size;
+}
+#endif
+
+// The SoundFont the player would use on its own: on Windows one beside the program, then
+// the system's General MIDI SoundFont, the first of the usual ones that can be opened.
 const char* SystemSoundFont()
 {
+#ifdef _WIN32
+    static char beside[MAX_PATH];
+    if (SoundFontBesideProgram(beside, sizeof beside))
+        return beside;
+#endif
     static const char* const kCandidates[] = {
 #ifdef _WIN32
         "Z:\\usr\\share\\sounds\\sf2\\default-GM.sf2",

@@ -350,9 +350,10 @@ static void ControlChange(Synth* s, int channel, int number, int value)
     case 101: c.param = (c.param & 0x7F) | (value << 7); c.paramIsNrpn = false; break;
     case 120: KillChannelVoices(s, channel); break;
     case 121:
-        ResetChannelControllers(c);
+        // The pedals go up first, so that the notes they hold are released.
         SetSustain(s, channel, false);
         SetSostenuto(s, channel, false);
+        ResetChannelControllers(c);
         break;
     case 123: case 124: case 125: case 126: case 127:
         AllNotesOff(s, channel);

@@ -9,6 +9,8 @@
 
 // Below this amplitude (about -137 dB) a voice is inaudible and ends.
 static const float kInaudible = 1.4e-7f;
+// The same for the volume envelope's own value (1 - 137 / 96).
+static const float kInaudibleEnvelope = 1.0f - 137.0f / 96.0f;
 static const float kPcmScale = 1.0f / 32768.0f;
 static const double kPi = 3.14159265358979323846;
 
@@ -249,6 +251,8 @@ void StartVoice(Voice& v, const NoteZone& zone, const ModulatorInputs& in, const
     if (v.loopMode == 2 || v.loopEnd - v.loopStart < 1)
         v.loopMode = 0;
     v.phase = (uint64_t)v.start << 32;
+    v.lastExponent = 0.0f;
+    v.exponentGain = 1.0f;   // 2 to the power 0
 
     int root = (v.gen[GEN_OVERRIDING_ROOT_KEY] >= 0 && v.gen[GEN_OVERRIDING_ROOT_KEY] <= 127)
                    ? v.gen[GEN_OVERRIDING_ROOT_KEY] : (s.originalKey <= 127 ? s.originalKey : 60);
@@ -442,9 +446,14 @@ void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right
 
     double cents = v.pitchCents + ch.tuningCents + modLfo * v.modLfoToPitch + vibLfo * v.vibLfoToPitch +
                    modEnv * v.modEnvToPitch;
-    double ratio = v.rateRatio * std::exp2((float)cents * (1.0f / 1200.0f));
-    ratio = Clamp(ratio, 1.0 / 65536.0, 256.0);
-    uint64_t step = (uint64_t)(ratio * 4294967296.0);
+    if (cents != v.stepCents || v.step == 0) {
+        // Most voices hold their pitch: the exponential only when it moves.
+        double ratio = v.rateRatio * std::exp2((float)cents * (1.0f / 1200.0f));
+        ratio = Clamp(ratio, 1.0 / 65536.0, 256.0);
+        v.step = (uint64_t)(ratio * 4294967296.0);
+        v.stepCents = cents;
+    }
+    const uint64_t step = v.step;
 
     float buf[SYNTH_BLOCK];
     int produced = FillSamples(v, buf, frames, step);
@@ -469,8 +478,22 @@ void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right
         }
     }
 
-    float envGain = VolumeEnvelopeGain(v.volEnv);
-    float amplitude = envGain * std::exp2((v.attenuationCb - modLfo * v.modLfoToVolumeCb) * (-3.32192809f / 200.0f));
+    // The envelope's decibels and the attenuation's centibels meet in one exponent of 2.
+    float exponent = (v.attenuationCb - modLfo * v.modLfoToVolumeCb) * (-3.32192809f / 200.0f);
+    float envGain;
+    switch (v.volEnv.stage) {
+    case ENV_DELAY: case ENV_DONE: envGain = 0.0f; break;
+    case ENV_ATTACK: envGain = v.volEnv.value; break;
+    default:
+        envGain = 1.0f;   // folded into the exponent
+        exponent += (v.volEnv.value - 1.0f) * (96.0f / 20.0f * 3.32192809f);
+        break;
+    }
+    if (exponent != v.lastExponent) {
+        v.lastExponent = exponent;
+        v.exponentGain = std::exp2(exponent);
+    }
+    float amplitude = envGain * v.exponentGain;
     v.lastAmplitude = amplitude;
     float fade = 1.0f;
     if (v.killing) {
@@ -514,7 +537,7 @@ void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right
 
     if (v.volEnv.stage == ENV_DONE)
         ended = true;
-    else if (v.volEnv.stage >= ENV_DECAY && envGain < kInaudible)
+    else if (v.volEnv.stage >= ENV_DECAY && v.volEnv.value < kInaudibleEnvelope)
         ended = true;
     else if (v.volEnv.stage == ENV_RELEASE && amplitude < kInaudible)
         ended = true;

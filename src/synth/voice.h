@@ -119,6 +119,9 @@ struct Voice {
 
     // Gains reached at the end of the last block: the next one ramps from here.
     float gainLeft, gainRight, gainReverb, gainChorus;
+    uint64_t step;               // phase step of the last block, and the pitch it was computed for
+    double stepCents;
+    float lastExponent, exponentGain;   // the last block's gain exponent and 2 to its power
     float lastAmplitude;         // envelope times attenuation, for stealing and the end test
     uint32_t killSamples, killSamplesLeft;
 };

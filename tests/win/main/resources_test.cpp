@@ -416,4 +416,23 @@ TEST(Resources, RecordNoticeTemplate)
     ExpectNewsAndContact(d.controls[5].text);
 }
 
+// The export's progress: a line of text, the bar and Cancel; no close box, so a render ends
+// only by Cancel or by itself.
+TEST(Resources, ExportProgressTemplate)
+{
+    REQUIRE_PLAYER();
+    Dialog d;
+    ASSERT_TRUE(ReadDialog(IDD_EXPORT, &d));
+    EXPECT_EQ(d.caption, "Exporting Audio");
+    EXPECT_EQ(d.style, (DWORD)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT)) << std::hex << d.style;
+    EXPECT_EQ(d.font, "MS Sans Serif");
+    EXPECT_EQ(d.points, 8);
+    ASSERT_EQ(d.controls.size(), 3u);
+    ExpectControl(d.controls[0], "static", -1, SS_LEFT, 10, 8, 180, 10);
+    EXPECT_FALSE(d.controls[0].text.empty());
+    ExpectControl(d.controls[1], "msctls_progress32", IDC_EXPORT_PROGRESS, WS_BORDER, 10, 22, 180, 12);
+    ExpectControl(d.controls[2], "button", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 75, 42, 50, 14);
+    EXPECT_EQ(d.controls[2].text, "Cancel");
+}
+
 }  // namespace
