@@ -42,3 +42,9 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView);
 LRESULT OnTimerTick(HWND hwnd);
 LRESULT OnSequencerNotify(HWND hwnd, WPARAM wParam, LPARAM lParam);
 LRESULT OnNotify(HWND hwnd, NMHDR* pnmh);
+// Labels the time scale for the song loaded now (the strip's text holds them too).
+void UpdateTimeScale(void);
+// Grays (or enables) every command that needs a loaded song, in the menu and on the toolbar.
+void EnableSongCommands(HWND hwnd, BOOL enable);
+// Play and Pause up and the mode stopped: for a play the sequencer refused.
+void ShowTransportStopped(void);
