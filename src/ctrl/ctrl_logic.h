@@ -38,6 +38,27 @@ bool ScrollRequestTarget(int request, int thumb, int pos, int range, int nVisibl
 // Clamps to range first and to 0 last, so a range of -1 still ends at 0.
 int ClampScrollPos(int pos, int range);
 
+// ---- The mouse wheel over the track view ------------------------------------------------
+
+#define WHEEL_ROWS_PER_NOTCH 3   // as a line step of the scroll bar, three times a notch
+
+// Rows the view moves up (positive) or down for this much wheel rotation (120 a notch,
+// positive away from the user). Part of a notch is kept in *remainder for the next turn;
+// a turn the other way drops what was kept.
+int WheelRows(int delta, int* remainder);
+
+enum WheelRoute {
+    WHEEL_DELIVER,       // to the window it was meant for, as the platform would
+    WHEEL_SCROLL_VIEW,   // scrolls the rows instead
+    WHEEL_DROP           // nobody takes it
+};
+// Where a wheel message goes. A row control never takes the wheel as an edit; only an
+// instrument list the user has dropped down does.
+//   pointerOverView: the pointer stands over the track view, its rows or its header
+//   forRow: the message was meant for the view or one of its row controls
+//   droppedList: it was meant for an instrument list that is dropped down
+WheelRoute RouteWheel(bool pointerOverView, bool forRow, bool droppedList);
+
 // ---- Values from the row controls ------------------------------------------------------
 
 // A selection or slider position is applied only when its low byte, as a signed byte, is not

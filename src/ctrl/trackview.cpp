@@ -21,6 +21,7 @@ int nScroll;
 WORD chClient;
 
 static const char szTrackViewClass[] = "TrackView";
+static HWND hwndTheView;   // the one track view, for the wheel's routing
 
 // The spaces line the words up over the row controls.
 static const char szTrackViewHeader[] =
@@ -49,6 +50,7 @@ HWND CreateTrackView(HINSTANCE hInstance, HWND hwndParent)
     hwndTrackViewSt = CreateWindowExA(0, "static", szTrackViewHeader,
                                       WS_CHILD | WS_DLGFRAME | SS_SIMPLE, 0, 0, 0, 20, hwndParent,
                                       (HMENU)(INT_PTR)-1, hInstance, NULL);
+    hwndTheView = hwndView;
     if (!hwndView || !hwndTrackViewSt) {
         // A header without its view would only sit in the way; a view without its header is
         // left alone, since destroying it would end the program.
@@ -121,18 +123,76 @@ static LRESULT OnTrackViewSize(HWND hwnd, LPARAM lParam)
     return 0;
 }
 
-static LRESULT OnTrackViewScroll(HWND hwnd, WPARAM wParam)
+static void ScrollTrackViewTo(HWND hwnd, int target)
 {
-    int target = 0;
-    if (!ScrollRequestTarget(LOWORD(wParam), HIWORD(wParam), nScrollPos, nRange,
-                             WholeRows(chClient), &target))
-        return 0;
     nScrollPos = ClampScrollPos(target, nRange);
     nScroll = GetScrollPos(hwnd, SB_VERT) - nScrollPos;
     SetScrollPos(hwnd, SB_VERT, nScrollPos, TRUE);
     // Moves the row controls with the contents; a positive step moves them down.
     ScrollWindow(hwnd, 0, ROW_PITCH * nScroll, NULL, NULL);
+}
+
+static LRESULT OnTrackViewScroll(HWND hwnd, WPARAM wParam)
+{
+    int target = 0;
+    if (ScrollRequestTarget(LOWORD(wParam), HIWORD(wParam), nScrollPos, nRange, WholeRows(chClient), &target))
+        ScrollTrackViewTo(hwnd, target);
     return 0;
+}
+
+// ---- The mouse wheel -------------------------------------------------------------------
+
+static int nWheelRemainder;    // part of a notch not yet scrolled
+
+static bool IsInTrackView(HWND hwnd)
+{
+    return hwnd && hwndTheView && (hwnd == hwndTheView || IsChild(hwndTheView, hwnd));
+}
+
+// The row control a window belongs to (itself, or a part of it such as a list's edit).
+static HWND RowControlOf(HWND hwnd)
+{
+    while (hwnd && GetParent(hwnd) != hwndTheView)
+        hwnd = GetParent(hwnd);
+    return hwnd;
+}
+
+static bool IsDroppedInstrumentList(HWND hwnd)
+{
+    HWND control = RowControlOf(hwnd);
+    return control && ColumnOfId(GetDlgCtrlID(control)) == COL_INSTR &&
+           SendMessageA(control, CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+BOOL TranslateTrackViewWheel(const MSG* msg)
+{
+    if (msg->message != WM_MOUSEWHEEL || !hwndTheView)
+        return FALSE;
+    POINT pt = {(short)LOWORD(msg->lParam), (short)HIWORD(msg->lParam)};
+    // The header is a static control, which lets hit tests through to the main window: the
+    // places are compared, within the window that is under the pointer.
+    HWND under = WindowFromPoint(pt);
+    RECT view = {}, header = {};
+    GetWindowRect(hwndTheView, &view);
+    GetWindowRect(hwndTrackViewSt, &header);
+    bool overView = IsWindowVisible(hwndTheView) && under &&
+                    GetAncestor(under, GA_ROOT) == GetAncestor(hwndTheView, GA_ROOT) &&
+                    (PtInRect(&view, pt) || PtInRect(&header, pt));
+    bool forRow = IsInTrackView(msg->hwnd);
+    bool dropped = forRow && msg->hwnd != hwndTheView && IsDroppedInstrumentList(msg->hwnd);
+    switch (RouteWheel(overView, forRow, dropped)) {
+    case WHEEL_DELIVER:
+        return FALSE;
+    case WHEEL_SCROLL_VIEW: {
+        int rows = WheelRows((short)HIWORD(msg->wParam), &nWheelRemainder);
+        if (rows != 0)
+            ScrollTrackViewTo(hwndTheView, nScrollPos - rows);
+        return TRUE;
+    }
+    case WHEEL_DROP:
+        return TRUE;
+    }
+    return FALSE;
 }
 
 // Called by InsertTrackViewItems once the rows of a new song stand in the view.

@@ -38,3 +38,23 @@ int ClampScrollPos(int pos, int range)
         pos = 0;
     return pos;
 }
+
+int WheelRows(int delta, int* remainder)
+{
+    const int notch = 120;
+    if ((*remainder > 0 && delta < 0) || (*remainder < 0 && delta > 0))
+        *remainder = 0;
+    int total = *remainder + delta;
+    int notches = total / notch;   // truncates toward zero, so the rest keeps its sign
+    *remainder = total - notches * notch;
+    return notches * WHEEL_ROWS_PER_NOTCH;
+}
+
+WheelRoute RouteWheel(bool pointerOverView, bool forRow, bool droppedList)
+{
+    if (droppedList)
+        return WHEEL_DELIVER;
+    if (pointerOverView)
+        return WHEEL_SCROLL_VIEW;
+    return forRow ? WHEEL_DROP : WHEEL_DELIVER;
+}
