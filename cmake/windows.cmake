@@ -73,6 +73,10 @@ if(PLAYER_TESTS AND PLAYER_X64)
     add_test(NAME e2e_screenshots COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot.sh $<TARGET_FILE:player>)
     set_tests_properties(e2e_screenshots PROPERTIES RESOURCE_LOCK gui TIMEOUT 180
                          ENVIRONMENT "PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT}")
+    # The column header over its columns at two widths and maximized, checked and kept.
+    add_test(NAME e2e_header_screenshots COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot-header.sh $<TARGET_FILE:e2e_tests>)
+    set_tests_properties(e2e_header_screenshots PROPERTIES RESOURCE_LOCK gui TIMEOUT 180
+                         ENVIRONMENT "PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT}")
   endif()
 
   # The command-line tool's black-box tests, on the Windows build too (the corpus run stays

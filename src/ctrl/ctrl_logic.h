@@ -17,6 +17,15 @@ int RowOfId(int id);
 struct RowRect { int x, y, cx, cy; };
 RowRect RowControlRect(int column, int row);
 
+// ---- The column header ------------------------------------------------------------------
+
+// Title of a column ("On", "Solo", "Track Name", "Instrument", "Volume", "Balance"); null
+// outside the columns.
+const char* ColumnTitle(int column);
+// Left edge of a column's title in the header's client pixels: the left edge of the column's
+// row controls, given the header's client x of the track view's client left edge.
+int ColumnTitleX(int column, int viewClientX);
+
 // ---- Scrolling (positions count rows) --------------------------------------------------
 
 // Vertical scroll requests, numbered as the platform's SB_* codes.

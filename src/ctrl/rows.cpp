@@ -151,6 +151,7 @@ int InsertTrackViewItems(HWND hwndTrackView)
     ResetTrackViewScroll(hwndTrackView);
     ShowWindow(hwndTrackView, SW_SHOWNORMAL);
     ShowWindow(hwndTrackViewSt, SW_SHOWNORMAL);
+    InvalidateRect(hwndTrackViewSt, NULL, TRUE);
     items = n;
     return 1;
 }

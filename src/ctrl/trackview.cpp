@@ -23,11 +23,56 @@ WORD chClient;
 static const char szTrackViewClass[] = "TrackView";
 static HWND hwndTheView;   // the one track view, for the wheel's routing
 
-// The spaces line the words up over the row controls.
+// The header's text, as the platform reads it out; what it shows is painted title by title
+// over the columns (PaintHeader), since spaces line up only in the font they were typed for.
 static const char szTrackViewHeader[] =
     "On  Solo          Track Name                         Instrument"
     "                                Volume                              Balance";
 static_assert(sizeof szTrackViewHeader - 1 == 138, "the header is one line of 138 characters");
+
+static WNDPROC lpfnDefHeader;
+
+// Paints the whole width every time: the static control would paint only behind its text,
+// and lines of the old frame would stay after a resize.
+static void PaintHeader(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(hwnd, &ps);
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    HBRUSH brush = (HBRUSH)SendMessageA(GetParent(hwnd), WM_CTLCOLORSTATIC, (WPARAM)hdc, (LPARAM)hwnd);
+    FillRect(hdc, &rc, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+
+    // The view and the header share the same left frame, but the view's place is asked for,
+    // not assumed.
+    POINT viewOrigin = {0, 0};
+    if (hwndTheView)
+        MapWindowPoints(hwndTheView, hwnd, &viewOrigin, 1);
+    HFONT old = (HFONT)SelectObject(hdc, hfont ? hfont : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(hdc, TRANSPARENT);
+    SetTextColor(hdc, GetSysColor(COLOR_WINDOWTEXT));
+    for (int column = 0; column < ROW_COLUMNS; column++) {
+        const char* title = ColumnTitle(column);
+        TextOutA(hdc, ColumnTitleX(column, viewOrigin.x), 0, title, lstrlenA(title));
+    }
+    SelectObject(hdc, old);
+    EndPaint(hwnd, &ps);
+}
+
+static LRESULT CALLBACK HeaderWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_PAINT:      PaintHeader(hwnd); return 0;
+    case WM_ERASEBKGND: return 1;   // the paint covers everything
+    // The static control paints its text at once on these, over the titles.
+    case WM_SETTEXT:
+    case WM_ENABLE:
+        CallWindowProcA(lpfnDefHeader, hwnd, msg, wParam, lParam);
+        InvalidateRect(hwnd, NULL, FALSE);
+        return msg == WM_SETTEXT ? TRUE : 0;
+    }
+    return CallWindowProcA(lpfnDefHeader, hwnd, msg, wParam, lParam);
+}
 
 HWND CreateTrackView(HINSTANCE hInstance, HWND hwndParent)
 {
@@ -60,6 +105,7 @@ HWND CreateTrackView(HINSTANCE hInstance, HWND hwndParent)
         }
         return NULL;
     }
+    lpfnDefHeader = (WNDPROC)SetWindowLongPtrA(hwndTrackViewSt, GWLP_WNDPROC, (LONG_PTR)HeaderWndProc);
     SendMessageA(hwndTrackViewSt, WM_SETFONT, (WPARAM)hfont, TRUE);
     ResizeTrackView(hwndView, hwndParent);
     return hwndView;
@@ -84,6 +130,7 @@ int ResizeTrackView(HWND hwndTrackView, HWND hwndParent)
     headerHeight = WindowHeight(hwndTrackViewSt);
     MoveWindow(hwndTrackView, client.left, client.top + toolbarHeight + headerHeight, width,
                (client.bottom - client.top) - toolbarHeight - headerHeight, TRUE);
+    InvalidateRect(hwndTrackViewSt, NULL, TRUE);
     return 1;
 }
 
