@@ -143,13 +143,21 @@ static int SizeMainWindow(int cx, int cy)
     return 1;
 }
 
+// A maximized window already shows the whole list; resizing it would leave it marked
+// maximized at a size that is not.
 int ShowTrack(void)
 {
+    if (IsZoomed(hWndMain))
+        return 1;
     return SizeMainWindow(585, 417);
 }
 
+// A maximized window is restored first: its edges lie off the screen, and a window sized
+// while marked maximized would keep them there.
 int HideTrack(void)
 {
+    if (IsZoomed(hWndMain))
+        ShowWindow(hWndMain, SW_RESTORE);
     return SizeMainWindow(445, 95);
 }
 

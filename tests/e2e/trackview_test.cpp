@@ -138,5 +138,32 @@ TEST_F(TrackView, WheelScrollsTheRowsAndNeverEditsThem)
     EXPECT_TRUE(p->Dialogs().empty());
 }
 
+TEST_F(TrackView, ViewTrackListOffWhileMaximizedRestoresThenCollapses)
+{
+    Player* p = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(p);
+    auto size = [&] {
+        RECT r = p->Rect();
+        return std::make_pair((int)(r.right - r.left), (int)(r.bottom - r.top));
+    };
+    ASSERT_TRUE(WaitFor([&] { return size() == std::make_pair(585, 417); }, 5000));
+    RECT before = p->Rect();
+    ShowWindow(p->Main(), SW_MAXIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(p->Main()) != 0; }, 3000));
+
+    ASSERT_TRUE(p->ClickToolbarButton(IDM_TRACKLIST));
+    EXPECT_FALSE(p->ButtonChecked(IDM_TRACKLIST));
+    EXPECT_TRUE(WaitFor([&] { return size() == std::make_pair(445, 95); }, 3000)) << size().first << " x " << size().second;
+    EXPECT_FALSE(IsZoomed(p->Main())) << "a collapsed window is still marked maximized";
+    RECT small = p->Rect();
+    EXPECT_EQ(small.left, before.left) << "the window did not go back to where it was";
+    EXPECT_EQ(small.top, before.top);
+
+    ASSERT_TRUE(p->ClickToolbarButton(IDM_TRACKLIST));
+    EXPECT_TRUE(WaitFor([&] { return size() == std::make_pair(585, 417); }, 3000)) << size().first << " x " << size().second;
+    EXPECT_FALSE(IsZoomed(p->Main()));
+    EXPECT_TRUE(p->Dialogs().empty());
+}
+
 }  // namespace
 }  // namespace e2e
