@@ -46,6 +46,13 @@ int ScrollRangeFor(int nTracks, int nVisible);
 bool ScrollRequestTarget(int request, int thumb, int pos, int range, int nVisible, int* target);
 // Clamps to range first and to 0 last, so a range of -1 still ends at 0.
 int ClampScrollPos(int pos, int range);
+// Position after the view's height changes from oldVisible to nVisible whole rows. When it
+// grows, the position moves back so that no empty space stands below the last row while
+// earlier rows are hidden (back to 0 when everything fits); otherwise it stays in range.
+int ScrollPosAfterResize(int pos, int nTracks, int oldVisible, int nVisible);
+// Highest scroll position after a resize: as ScrollRangeFor, but 0 when everything fits, so
+// the scroll bar goes.
+int ScrollRangeAfterResize(int nTracks, int nVisible);
 
 // ---- The mouse wheel over the track view ------------------------------------------------
 

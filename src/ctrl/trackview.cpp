@@ -168,20 +168,28 @@ static void SetTrackViewScrollRange(HWND hwnd, int nVisible, BOOL fRedraw)
     SetScrollRange(hwnd, SB_VERT, 0, nRange > 0 ? nRange : 0, fRedraw);
 }
 
+static void ScrollTrackViewTo(HWND hwnd, int target);
+
+// A view that grows shows as many rows as it can: no empty space under the last row while
+// rows above are hidden, and no scroll bar when all fit.
 static LRESULT OnTrackViewSize(HWND hwnd, LPARAM lParam)
 {
+    int oldVisible = WholeRows(chClient);
     chClient = HIWORD(lParam);
-    // Scrolled away from the top: the range stays until the view is back at the top.
-    if (nRange != 0 && nScrollPos != 0)
-        return 0;
-    SetTrackViewScrollRange(hwnd, WholeRows(chClient), TRUE);
+    int nVisible = WholeRows(chClient);
+    int n = getnumtracks(&MidiInfo);
+    int target = ScrollPosAfterResize(nScrollPos, n, oldVisible, nVisible);
+    nRange = ScrollRangeAfterResize(n, nVisible);
+    SetScrollRange(hwnd, SB_VERT, 0, nRange > 0 ? nRange : 0, TRUE);
+    ScrollTrackViewTo(hwnd, target);
     return 0;
 }
 
 static void ScrollTrackViewTo(HWND hwnd, int target)
 {
+    int oldPos = nScrollPos;
     nScrollPos = ClampScrollPos(target, nRange);
-    nScroll = GetScrollPos(hwnd, SB_VERT) - nScrollPos;
+    nScroll = oldPos - nScrollPos;
     SetScrollPos(hwnd, SB_VERT, nScrollPos, TRUE);
     // Moves the row controls with the contents; a positive step moves them down.
     ScrollWindow(hwnd, 0, ROW_PITCH * nScroll, NULL, NULL);

@@ -39,6 +39,21 @@ int ClampScrollPos(int pos, int range)
     return pos;
 }
 
+int ScrollRangeAfterResize(int nTracks, int nVisible)
+{
+    return nTracks <= nVisible ? 0 : ScrollRangeFor(nTracks, nVisible);
+}
+
+int ScrollPosAfterResize(int pos, int nTracks, int oldVisible, int nVisible)
+{
+    if (nVisible > oldVisible) {
+        int lowestFull = nTracks - nVisible;   // the last row at the view's bottom
+        if (pos > lowestFull)
+            pos = lowestFull;
+    }
+    return ClampScrollPos(pos, ScrollRangeAfterResize(nTracks, nVisible));
+}
+
 int WheelRows(int delta, int* remainder)
 {
     const int notch = 120;

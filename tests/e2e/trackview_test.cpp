@@ -165,5 +165,40 @@ TEST_F(TrackView, ViewTrackListOffWhileMaximizedRestoresThenCollapses)
     EXPECT_TRUE(p->Dialogs().empty());
 }
 
+TEST_F(TrackView, GrowingAfterScrollingToTheEndShowsAsManyRowsAsFit)
+{
+    struct Case { int rows; bool allFit; };
+    for (const Case& c : {Case{40, false}, Case{16, true}}) {
+        SCOPED_TRACE(c.rows);
+        Player* p = OpenLongList(c.rows);
+        ASSERT_TRUE(p);
+        RECT r = p->Rect();
+        ASSERT_EQ(r.bottom - r.top, 417);
+        DWORD_PTR result;
+        SendMessageTimeoutA(p->TrackView(), WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0, SMTO_NORMAL, 5000, &result);
+        ASSERT_EQ(TopRow(p, c.rows), c.rows - 1) << "only the last row in view";
+
+        // The user makes the window taller.
+        SetWindowPos(p->Main(), NULL, r.left, r.top, r.right - r.left, 700, SWP_NOZORDER);
+        ASSERT_TRUE(p->Sync());
+        RECT view;
+        GetClientRect(p->TrackView(), &view);
+        int fit = view.bottom / 21;
+        ASSERT_GT(fit, 16);
+        LONG style = GetWindowLongA(p->TrackView(), GWL_STYLE);
+        if (c.allFit) {
+            EXPECT_EQ(TopRow(p, c.rows), 0) << "all rows fit, but not all are shown";
+            EXPECT_FALSE(style & WS_VSCROLL) << "the scroll bar stayed with nothing to scroll";
+        } else {
+            EXPECT_EQ(TopRow(p, c.rows), c.rows - fit) << "empty space under the last row while rows are hidden";
+            EXPECT_TRUE(style & WS_VSCROLL);
+            SendMessageTimeoutA(p->TrackView(), WM_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0, SMTO_NORMAL, 5000, &result);
+            EXPECT_EQ(TopRow(p, c.rows), 0);
+            EXPECT_TRUE(GetWindowLongA(p->TrackView(), GWL_STYLE) & WS_VSCROLL) << "rows are still hidden";
+        }
+        ASSERT_TRUE(p->Quit());
+    }
+}
+
 }  // namespace
 }  // namespace e2e
