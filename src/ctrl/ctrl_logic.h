@@ -54,6 +54,17 @@ int ScrollPosAfterResize(int pos, int nTracks, int oldVisible, int nVisible);
 // the scroll bar goes.
 int ScrollRangeAfterResize(int nTracks, int nVisible);
 
+// ---- The keyboard in the track rows ---------------------------------------------------
+
+// The control that Tab (or Shift+Tab when backwards) moves the focus to from the control at
+// (column, row), in reading order: On, Solo, name, instrument, volume, balance, then the
+// next row, wrapping round at the ends. enabled[ROW_COLUMNS * row + column] tells which
+// controls can take the focus. False when none can.
+bool NextFocusTarget(int column, int row, bool backwards, int nRows, const bool* enabled,
+                     int* nextColumn, int* nextRow);
+// Scroll position that shows row whole, moving as little as it can from pos.
+int ScrollPosToShow(int row, int pos, int nVisible, int range);
+
 // ---- The mouse wheel over the track view ------------------------------------------------
 
 #define WHEEL_ROWS_PER_NOTCH 3   // as a line step of the scroll bar, three times a notch

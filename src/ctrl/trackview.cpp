@@ -203,6 +203,12 @@ static LRESULT OnTrackViewScroll(HWND hwnd, WPARAM wParam)
     return 0;
 }
 
+void ShowTrackViewRow(int row)
+{
+    if (hwndTheView)
+        ScrollTrackViewTo(hwndTheView, ScrollPosToShow(row, nScrollPos, WholeRows(chClient), nRange));
+}
+
 // ---- The mouse wheel -------------------------------------------------------------------
 
 static int nWheelRemainder;    // part of a notch not yet scrolled

@@ -73,3 +73,32 @@ WheelRoute RouteWheel(bool pointerOverView, bool forRow, bool droppedList)
         return WHEEL_SCROLL_VIEW;
     return forRow ? WHEEL_DROP : WHEEL_DELIVER;
 }
+
+bool NextFocusTarget(int column, int row, bool backwards, int nRows, const bool* enabled,
+                     int* nextColumn, int* nextRow)
+{
+    int total = nRows * ROW_COLUMNS;
+    if (total <= 0)
+        return false;
+    int at = row * ROW_COLUMNS + column;
+    if (at < 0 || at >= total)
+        at = backwards ? 0 : total - 1;   // from outside the rows: the first (or last) control
+    for (int step = 1; step <= total; step++) {
+        int k = ((at + (backwards ? -step : step)) % total + total) % total;
+        if (enabled[k]) {
+            *nextColumn = k % ROW_COLUMNS;
+            *nextRow = k / ROW_COLUMNS;
+            return true;
+        }
+    }
+    return false;
+}
+
+int ScrollPosToShow(int row, int pos, int nVisible, int range)
+{
+    if (row < pos)
+        pos = row;
+    else if (nVisible > 0 && row >= pos + nVisible)
+        pos = row - nVisible + 1;
+    return ClampScrollPos(pos, range);
+}

@@ -22,7 +22,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 
     MSG msg = {};
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        if (TranslateTrackViewWheel(&msg))
+        if (TranslateTrackViewWheel(&msg) || TranslateTrackViewKeys(&msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
