@@ -4,7 +4,8 @@
 # driver asks for them and checks that every title stands over its column and nothing else is
 # left in the header; they are kept as PNG files in
 # $PLAYER_BUILD_ROOT/artefacts: header-585.png, header-800.png, header-maximized.png and
-# header-reloaded.png (the song opened again while maximized).
+# header-reloaded.png (the song opened again while maximized); and focus-on.png and
+# focus-solo.png, the first row's On box and Solo button with the focus mark on each in turn.
 # Usage: scripts/screenshot-header.sh [E2E_TESTS_EXE]   (default: the x86_64 build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -69,7 +70,7 @@ while kill -0 "$driver" 2>/dev/null; do
 done
 wait "$driver" || status=$?
 tr -d '\r' <"$tmp/run.log" | grep -v '^ALSA\|^$' || true
-for f in header-585 header-800 header-maximized header-reloaded; do
+for f in header-585 header-800 header-maximized header-reloaded focus-on focus-solo; do
   if [ -f "$shots/$f.bmp" ]; then
     echo "$out/$f.png"
   else

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include "e2e/fixture.h"
+#include "e2e/input.h"
 
 namespace e2e {
 namespace {
@@ -150,6 +151,49 @@ TEST_F(HeaderShots, TitlesStandOverTheirColumnsAtTwoWidthsAndMaximized)
         Picture pic;
         ASSERT_TRUE(Capture(dir, s.file, shot, &pic)) << "no picture came";
         CheckHeader(p, pic, shot);
+    }
+}
+
+// Ink in the top line of a control in a picture of the screen part shot.
+int TopLineInk(const Picture& pic, const RECT& shot, HWND control)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    int ink = 0;
+    for (int x = r.left; x < r.right; ++x)
+        if (IsInk(pic.At(x - shot.left, r.top - shot.top)))
+            ++ink;
+    return ink;
+}
+
+TEST_F(HeaderShots, OnAndSoloShowTheFocusMark)
+{
+    const char* dir = getenv("PLAYER_SHOT_DIR");
+    if (!dir || !*dir)
+        GTEST_SKIP() << "needs a real display (scripts/screenshot-header.sh)";
+    Player* p = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(WaitFor([&] { return p->Rows() > 0; }, 5000));
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    SetForegroundWindow(p->Main());
+
+    struct Step { const char* file; int focused; };
+    for (const Step& s : {Step{"focus-on", 0}, Step{"focus-solo", 1}}) {
+        SCOPED_TRACE(s.file);
+        if (s.focused == 1) {
+            ASSERT_TRUE(PressKey(VK_TAB));
+        }
+        Pause(1000);
+        RECT on, solo, shot;
+        GetWindowRect(p->Row(0, 0), &on);
+        GetWindowRect(p->Row(1, 0), &solo);
+        UnionRect(&shot, &on, &solo);
+        InflateRect(&shot, 4, 4);
+        Picture pic;
+        ASSERT_TRUE(Capture(dir, s.file, shot, &pic)) << "no picture came";
+        int onInk = TopLineInk(pic, shot, p->Row(0, 0)), soloInk = TopLineInk(pic, shot, p->Row(1, 0));
+        EXPECT_GE(s.focused == 0 ? onInk : soloInk, 4) << "no focus mark on the focused control";
+        EXPECT_EQ(s.focused == 0 ? soloInk : onInk, 0) << "a focus mark where the focus is not";
     }
 }
 
