@@ -80,6 +80,10 @@ if(PLAYER_TESTS AND PLAYER_X64)
     add_test(NAME e2e_sound COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/sound.sh $<TARGET_FILE:e2e_tests> ${CMAKE_SOURCE_DIR})
     set_tests_properties(e2e_sound PROPERTIES RESOURCE_LOCK gui TIMEOUT 90 SKIP_RETURN_CODE 77
                          ENVIRONMENT "PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT}")
+    # The column header over its columns at two widths and maximized, checked and kept.
+    add_test(NAME e2e_header_screenshots COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot-header.sh $<TARGET_FILE:e2e_tests>)
+    set_tests_properties(e2e_header_screenshots PROPERTIES RESOURCE_LOCK gui TIMEOUT 180
+                         ENVIRONMENT "PLAYER_BUILD_ROOT=${PLAYER_BUILD_ROOT}")
   endif()
 
   # The command-line tool's black-box tests, on the Windows build too (the corpus run stays

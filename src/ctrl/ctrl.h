@@ -9,6 +9,14 @@ int ShowTrack(void);
 int HideTrack(void);
 int InsertTrackViewItems(HWND hwndTrackView);
 LRESULT CALLBACK TrackViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The message loop's filter for the mouse wheel: over the track view it scrolls the rows, and
+// a row control never takes it as an edit. TRUE when the message was taken.
+BOOL TranslateTrackViewWheel(const MSG* msg);
+// The message loop's filter for Tab and Shift+Tab: the focus moves through the row controls
+// in reading order, and the view scrolls to keep it in sight. TRUE when the key was taken.
+BOOL TranslateTrackViewKeys(const MSG* msg);
+// Scrolls the view as little as it can so that row is shown whole.
+void ShowTrackViewRow(int row);
 
 // The text of row's name box (what Save As writes as that track's name), at most
 // size - 1 characters; returns its length, 0 for a row that does not exist.

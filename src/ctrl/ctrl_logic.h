@@ -17,6 +17,15 @@ int RowOfId(int id);
 struct RowRect { int x, y, cx, cy; };
 RowRect RowControlRect(int column, int row);
 
+// ---- The column header ------------------------------------------------------------------
+
+// Title of a column ("On", "Solo", "Track Name", "Instrument", "Volume", "Balance"); null
+// outside the columns.
+const char* ColumnTitle(int column);
+// Left edge of a column's title in the header's client pixels: the left edge of the column's
+// row controls, given the header's client x of the track view's client left edge.
+int ColumnTitleX(int column, int viewClientX);
+
 // ---- Scrolling (positions count rows) --------------------------------------------------
 
 // Vertical scroll requests, numbered as the platform's SB_* codes.
@@ -37,6 +46,45 @@ int ScrollRangeFor(int nTracks, int nVisible);
 bool ScrollRequestTarget(int request, int thumb, int pos, int range, int nVisible, int* target);
 // Clamps to range first and to 0 last, so a range of -1 still ends at 0.
 int ClampScrollPos(int pos, int range);
+// Position after the view's height changes from oldVisible to nVisible whole rows. When it
+// grows, the position moves back so that no empty space stands below the last row while
+// earlier rows are hidden (back to 0 when everything fits); otherwise it stays in range.
+int ScrollPosAfterResize(int pos, int nTracks, int oldVisible, int nVisible);
+// Highest scroll position after a resize: as ScrollRangeFor, but 0 when everything fits, so
+// the scroll bar goes.
+int ScrollRangeAfterResize(int nTracks, int nVisible);
+
+// ---- The keyboard in the track rows ---------------------------------------------------
+
+// The control that Tab (or Shift+Tab when backwards) moves the focus to from the control at
+// (column, row), in reading order: On, Solo, name, instrument, volume, balance, then the
+// next row, wrapping round at the ends. enabled[ROW_COLUMNS * row + column] tells which
+// controls can take the focus. False when none can.
+bool NextFocusTarget(int column, int row, bool backwards, int nRows, const bool* enabled,
+                     int* nextColumn, int* nextRow);
+// Scroll position that shows row whole, moving as little as it can from pos.
+int ScrollPosToShow(int row, int pos, int nVisible, int range);
+
+// ---- The mouse wheel over the track view ------------------------------------------------
+
+#define WHEEL_ROWS_PER_NOTCH 3   // as a line step of the scroll bar, three times a notch
+
+// Rows the view moves up (positive) or down for this much wheel rotation (120 a notch,
+// positive away from the user). Part of a notch is kept in *remainder for the next turn;
+// a turn the other way drops what was kept.
+int WheelRows(int delta, int* remainder);
+
+enum WheelRoute {
+    WHEEL_DELIVER,       // to the window it was meant for, as the platform would
+    WHEEL_SCROLL_VIEW,   // scrolls the rows instead
+    WHEEL_DROP           // nobody takes it
+};
+// Where a wheel message goes. A row control never takes the wheel as an edit; only an
+// instrument list the user has dropped down does.
+//   pointerOverView: the pointer stands over the track view, its rows or its header
+//   forRow: the message was meant for the view or one of its row controls
+//   droppedList: it was meant for an instrument list that is dropped down
+WheelRoute RouteWheel(bool pointerOverView, bool forRow, bool droppedList);
 
 // ---- Values from the row controls ------------------------------------------------------
 

@@ -71,6 +71,98 @@ static void SetUpSlider(HWND hwndSlider, int pos)
     SendMessageA(hwndSlider, TBM_SETPOS, TRUE, pos);
 }
 
+// ---- The keyboard ----------------------------------------------------------------------
+
+static WNDPROC lpfnDefRowButton;   // the platform's button procedure, under On and Solo
+
+// A dotted frame round the whole control: the box and button have no text, and the
+// platform draws its focus mark round a control's text.
+static void DrawFocusMark(HWND hwnd)
+{
+    HDC hdc = GetDC(hwnd);
+    if (!hdc)
+        return;
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    COLORREF ink = GetSysColor(COLOR_WINDOWTEXT);
+    for (int x = rc.left; x < rc.right; x += 2) {
+        SetPixel(hdc, x, rc.top, ink);
+        SetPixel(hdc, x, rc.bottom - 1, ink);
+    }
+    for (int y = rc.top; y < rc.bottom; y += 2) {
+        SetPixel(hdc, rc.left, y, ink);
+        SetPixel(hdc, rc.right - 1, y, ink);
+    }
+    ReleaseDC(hwnd, hdc);
+}
+
+// The button paints itself at once on these; the mark is drawn over whatever it painted, and
+// a lost focus repaints the whole control without it.
+static LRESULT CALLBACK RowButtonWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = CallWindowProcA(lpfnDefRowButton, hwnd, msg, wParam, lParam);
+    switch (msg) {
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(hwnd, NULL, TRUE);
+        break;
+    case WM_PAINT:
+    case BM_SETCHECK:
+    case BM_SETSTATE:
+    case WM_ENABLE:
+        if (GetFocus() == hwnd)
+            DrawFocusMark(hwnd);
+        break;
+    }
+    return result;
+}
+
+static void MarkFocusOf(HWND hwndButton)
+{
+    WNDPROC previous = (WNDPROC)SetWindowLongPtrA(hwndButton, GWLP_WNDPROC, (LONG_PTR)RowButtonWndProc);
+    if (!lpfnDefRowButton)
+        lpfnDefRowButton = previous;
+}
+
+// Column and row of the row control a window belongs to (the control or a part of it).
+static bool FindRowControl(HWND hwnd, HWND hwndView, int* column, int* row)
+{
+    while (hwnd && GetParent(hwnd) != hwndView)
+        hwnd = GetParent(hwnd);
+    if (!hwnd)
+        return false;
+    int id = GetDlgCtrlID(hwnd);
+    *column = ColumnOfId(id);
+    *row = RowOfId(id);
+    return *column >= 0 && *column < ROW_COLUMNS && *row < items && rowControls[*column][*row] == hwnd;
+}
+
+BOOL TranslateTrackViewKeys(const MSG* msg)
+{
+    if (msg->message != WM_KEYDOWN || msg->wParam != VK_TAB || items == 0 || !hwndOn[0])
+        return FALSE;
+    HWND hwndView = GetParent(hwndOn[0]);
+    int column = -1, row = -1;
+    // From the main window or the view itself Tab enters the rows at their first control.
+    if (msg->hwnd != hWndMain && msg->hwnd != hwndView && !FindRowControl(msg->hwnd, hwndView, &column, &row))
+        return FALSE;
+    if (column == COL_INSTR && SendMessageA(hwndInstr[row], CB_GETDROPPEDSTATE, 0, 0))
+        return FALSE;   // an open list keeps its keys
+
+    static bool enabled[MAX_ROWS * ROW_COLUMNS];
+    for (int r = 0; r < items; r++)
+        for (int c = 0; c < ROW_COLUMNS; c++)
+            enabled[r * ROW_COLUMNS + c] = IsWindowEnabled(rowControls[c][r]) && IsWindowVisible(rowControls[c][r]);
+    int nextColumn, nextRow;
+    if (NextFocusTarget(column, row, GetKeyState(VK_SHIFT) < 0, items, enabled, &nextColumn, &nextRow)) {
+        ShowTrackViewRow(nextRow);
+        SetFocus(rowControls[nextColumn][nextRow]);
+    }
+    return TRUE;
+}
+
+// ---- Building the rows, continued --------------------------------------------------------
+
 // Creates and sets up the six controls of one row; false as soon as one cannot be created.
 static bool BuildRow(HWND hwndView, int row)
 {
@@ -79,11 +171,13 @@ static bool BuildRow(HWND hwndView, int row)
     if (!hwnd)
         return false;
     SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+    MarkFocusOf(hwnd);
 
     // A plain radio button never sets its own mark: the solo logic does.
-    if (!CreateRowControl(hwndView, COL_SOLO, row, 0, "BUTTON",
-                          WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON, NULL))
+    hwnd = CreateRowControl(hwndView, COL_SOLO, row, 0, "BUTTON", WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON, NULL);
+    if (!hwnd)
         return false;
+    MarkFocusOf(hwnd);
 
     hwnd = CreateRowControl(hwndView, COL_NAME, row, WS_EX_CLIENTEDGE, "EDIT",
                             WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, gettrackname(&MidiInfo, row));
@@ -151,7 +245,11 @@ int InsertTrackViewItems(HWND hwndTrackView)
     ResetTrackViewScroll(hwndTrackView);
     ShowWindow(hwndTrackView, SW_SHOWNORMAL);
     ShowWindow(hwndTrackViewSt, SW_SHOWNORMAL);
+    InvalidateRect(hwndTrackViewSt, NULL, TRUE);
     items = n;
+    // Ready for the keyboard: Tab goes on from here.
+    if (n > 0)
+        SetFocus(hwndOn[0]);
     return 1;
 }
 

@@ -36,6 +36,17 @@ RowRect RowControlRect(int column, int row)
     return r;
 }
 
+const char* ColumnTitle(int column)
+{
+    static const char* const titles[ROW_COLUMNS] = {"On", "Solo", "Track Name", "Instrument", "Volume", "Balance"};
+    return column >= 0 && column < ROW_COLUMNS ? titles[column] : nullptr;
+}
+
+int ColumnTitleX(int column, int viewClientX)
+{
+    return viewClientX + RowControlRect(column, 0).x;
+}
+
 bool IsApplicableValue(long value)
 {
     return (signed char)(unsigned char)(value & 0xFF) >= 0;

@@ -38,3 +38,67 @@ int ClampScrollPos(int pos, int range)
         pos = 0;
     return pos;
 }
+
+int ScrollRangeAfterResize(int nTracks, int nVisible)
+{
+    return nTracks <= nVisible ? 0 : ScrollRangeFor(nTracks, nVisible);
+}
+
+int ScrollPosAfterResize(int pos, int nTracks, int oldVisible, int nVisible)
+{
+    if (nVisible > oldVisible) {
+        int lowestFull = nTracks - nVisible;   // the last row at the view's bottom
+        if (pos > lowestFull)
+            pos = lowestFull;
+    }
+    return ClampScrollPos(pos, ScrollRangeAfterResize(nTracks, nVisible));
+}
+
+int WheelRows(int delta, int* remainder)
+{
+    const int notch = 120;
+    if ((*remainder > 0 && delta < 0) || (*remainder < 0 && delta > 0))
+        *remainder = 0;
+    int total = *remainder + delta;
+    int notches = total / notch;   // truncates toward zero, so the rest keeps its sign
+    *remainder = total - notches * notch;
+    return notches * WHEEL_ROWS_PER_NOTCH;
+}
+
+WheelRoute RouteWheel(bool pointerOverView, bool forRow, bool droppedList)
+{
+    if (droppedList)
+        return WHEEL_DELIVER;
+    if (pointerOverView)
+        return WHEEL_SCROLL_VIEW;
+    return forRow ? WHEEL_DROP : WHEEL_DELIVER;
+}
+
+bool NextFocusTarget(int column, int row, bool backwards, int nRows, const bool* enabled,
+                     int* nextColumn, int* nextRow)
+{
+    int total = nRows * ROW_COLUMNS;
+    if (total <= 0)
+        return false;
+    int at = row * ROW_COLUMNS + column;
+    if (at < 0 || at >= total)
+        at = backwards ? 0 : total - 1;   // from outside the rows: the first (or last) control
+    for (int step = 1; step <= total; step++) {
+        int k = ((at + (backwards ? -step : step)) % total + total) % total;
+        if (enabled[k]) {
+            *nextColumn = k % ROW_COLUMNS;
+            *nextRow = k / ROW_COLUMNS;
+            return true;
+        }
+    }
+    return false;
+}
+
+int ScrollPosToShow(int row, int pos, int nVisible, int range)
+{
+    if (row < pos)
+        pos = row;
+    else if (nVisible > 0 && row >= pos + nVisible)
+        pos = row - nVisible + 1;
+    return ClampScrollPos(pos, range);
+}

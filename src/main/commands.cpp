@@ -46,10 +46,26 @@ static void Rewind(HWND hwnd)
     nMode = MODE_STOP;
 }
 
-static void EnableTransportAfterLoad(void)
+// The commands that work on a loaded song: grayed in the menu and on the toolbar until the
+// first song is loaded.
+static const int kSongCommands[] = {
+    IDM_SAVEAS,
+    IDM_EXPORT,
+};
+
+void EnableSongCommands(HWND hwnd, BOOL enable)
 {
-    EnableButton(IDM_SAVEAS);
-    EnableMenuItem(GetMenu(hWndMain), IDM_EXPORT, MF_BYCOMMAND | MF_ENABLED);
+    HMENU menu = GetMenu(hwnd);
+    for (int id : kSongCommands) {
+        if (menu)
+            EnableMenuItem(menu, id, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+        SendMessageA(hWndToolbar, TB_ENABLEBUTTON, id, MAKELONG(enable, 0));
+    }
+}
+
+static void EnableTransportAfterLoad(HWND hwnd)
+{
+    EnableSongCommands(hwnd, TRUE);
     EnableButton(IDM_STOP);
     EnableButton(IDM_PLAY);
     CheckButton(IDM_PLAY, FALSE);
@@ -129,13 +145,18 @@ static void CloseSequencer(void)
     }
 }
 
-// Opens the sequencer on the new copy only to learn the song's length.
-static void MeasureSong(void)
+// Opens the sequencer on the new copy only to learn the song's length. False when the
+// sequencer refused the copy (the open has said why); the length is then unknown, 0, and not
+// the previous song's.
+static bool MeasureSong(void)
 {
+    dwFileSize = 0;
     wOutDeviceID = mcimidiOpen(sTmpName);
-    if (wOutDeviceID != 0)
+    bool opened = wOutDeviceID != 0;
+    if (opened)
         mcimidiClose(wOutDeviceID);
     wOutDeviceID = 0;
+    return opened;
 }
 
 static LRESULT OnOpen(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
@@ -150,16 +171,18 @@ static LRESULT OnOpen(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
     CloseSequencer();
     if (szRefusedWrite[0])
         settmp(sTmpName, pFileBuf, dwFileBufSize);
-    MeasureSong();
+    bool playable = MeasureSong();
     Rewind(hwnd);
     fFileLoaded = 1;
     InsertTrackViewItems(hwndTrackView);
-    InvalidateRect(hWndTimeCoord, NULL, TRUE);
-    EnableTransportAfterLoad();
+    UpdateTimeScale();
+    EnableTransportAfterLoad(hwnd);
     if (IsButtonChecked(IDM_TRACKLIST))
         ShowTrack();
     EnableWindow(hWndTimeTrack, TRUE);
-    if (lParam == CMDLINE_OPEN)
+    // A copy the sequencer has just refused would only be refused again, with the same
+    // report a second time for the one start.
+    if (lParam == CMDLINE_OPEN && playable)
         SendMessageA(hwnd, WM_COMMAND, IDM_PLAY, 0);
     return 0;
 }
@@ -173,15 +196,46 @@ static LRESULT OnSaveAs(HWND hwnd)
 
 // ---- Transport -----------------------------------------------------------------------
 
+// What the transport shows when nothing plays: Play and Pause up, the mode stopped.
+void ShowTransportStopped(void)
+{
+    nMode = MODE_STOP;
+    CheckButton(IDM_PLAY, FALSE);
+    CheckButton(IDM_PAUSE, FALSE);
+}
+
+// Brings the playback copy up to date with the image and opens the sequencer on it when
+// none is open. False when the sequencer could not be opened: the open has reported why,
+// and nothing is sent to a device that does not exist.
+static bool OpenSequencerOnCopy(void)
+{
+    if (fMidiChange) {
+        CloseSequencer();
+        fMidiChange = 0;
+        settmp(sTmpName, pFileBuf, dwFileBufSize);
+    }
+    if (wOutDeviceID == 0)
+        wOutDeviceID = mcimidiOpen(sTmpName);
+    return wOutDeviceID != 0;
+}
+
+// Plays from dwPlayPos; a play the sequencer refuses (it reports why) leaves the transport
+// stopped.
+static void PlayFromStoredPosition(HWND hwnd)
+{
+    if (!OpenSequencerOnCopy() || mcimidiPlay(hwnd, wOutDeviceID) != 0 || wOutDeviceID == 0) {
+        ShowTransportStopped();
+        return;
+    }
+    nMode = MODE_PLAY;
+}
+
 static LRESULT OnPlay(HWND hwnd)
 {
     if (!fFileLoaded || nMode != MODE_STOP)
         return 0;
     CheckButton(IDM_PLAY, TRUE);
-    if (wOutDeviceID == 0)
-        wOutDeviceID = mcimidiOpen(sTmpName);
-    mcimidiPlay(hwnd, wOutDeviceID);
-    nMode = MODE_PLAY;
+    PlayFromStoredPosition(hwnd);
     return 0;
 }
 
@@ -194,9 +248,8 @@ static LRESULT OnPause(HWND hwnd)
         mcimidiPause(wOutDeviceID);
         CheckButton(IDM_PAUSE, TRUE);
     } else if (nMode == MODE_PAUSE) {
-        mcimidiPlay(hwnd, wOutDeviceID);
-        nMode = MODE_PLAY;
         CheckButton(IDM_PAUSE, FALSE);
+        PlayFromStoredPosition(hwnd);
     }
     return 0;
 }
@@ -262,9 +315,10 @@ static unsigned StartProgram(const char* cmdLine, unsigned show)
     return WinExec(cmdLine, show);
 }
 
-static LRESULT OnVolume(void)
+static LRESULT OnVolume(HWND hwnd)
 {
-    StartVolumeControl(StartProgram, SW_SHOWNORMAL);
+    if (!StartVolumeControl(StartProgram, SW_SHOWNORMAL))
+        Report(hwnd, "The volume control program could not be started.", "Attention", MB_OK | MB_ICONEXCLAMATION);
     return 0;
 }
 
@@ -302,7 +356,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView)
     case IDM_RECORD:    return ShowDialog(hwnd, IDD_RECORD);
     case IDM_LOOP:      return 0;   // read at the end of the song
     case IDM_TRACKLIST: return OnTrackList();
-    case IDM_VOLUME:    return OnVolume();
+    case IDM_VOLUME:    return OnVolume(hwnd);
     case IDM_SOUNDFONT: return OnSoundFont(hwnd);
     case IDM_ABOUT:     return ShowDialog(hwnd, IDD_ABOUT);
     case IDM_HELP:      return OnHelp(hwnd);

@@ -47,3 +47,9 @@ LRESULT OnSoundFont(HWND hwnd);
 
 // File > Export Audio...: the song as it sounds now, rendered to a WAV file (export.cpp).
 LRESULT OnExportAudio(HWND hwnd);
+// Labels the time scale for the song loaded now (the strip's text holds them too).
+void UpdateTimeScale(void);
+// Grays (or enables) every command that needs a loaded song, in the menu and on the toolbar.
+void EnableSongCommands(HWND hwnd, BOOL enable);
+// Play and Pause up and the mode stopped: for a play the sequencer refused.
+void ShowTransportStopped(void);

@@ -192,6 +192,7 @@ static void CreateChildren(HWND hwnd)
 static LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     CreateChildren(hwnd);
+    EnableSongCommands(hwnd, FALSE);
     return DefWindowProcA(hwnd, WM_CREATE, wParam, lParam);
 }
 

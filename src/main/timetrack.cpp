@@ -1,6 +1,8 @@
 // The position slider (hold, release and seek) and the time scale strip painted under it.
 #include "main/main.h"
 
+#include <cstdio>
+
 #include "main/shell_logic.h"
 #include "mmio/mmio.h"
 
@@ -25,6 +27,10 @@ static void HoldSlider(void)
 {
     if (nMode == MODE_SEEK)
         return;
+    // The display keeps the position the song had when it was taken until the release:
+    // while held, the tick shows dwPlayPos.
+    if (nMode == MODE_PLAY)
+        dwPlayPos = mcimidiPosition(wOutDeviceID);
     pMode = nMode;
     nMode = MODE_SEEK;
 }
@@ -40,9 +46,9 @@ static void ReleaseSlider(void)
     int p = (int)SendMessageA(hWndTimeTrack, TBM_GETPOS, 0, 0);
     dwPlayPos = PlayPosFromSlider(p, dwFileSize);
     SendMessageA(hWndMain, WM_TIMER, 0, 0);   // shows dwPlayPos: the mode is still "seek"
-    if (pMode == MODE_PLAY && wOutDeviceID != 0)
-        mcimidiPlay(hWndMain, wOutDeviceID);
     nMode = pMode;
+    if (pMode == MODE_PLAY && wOutDeviceID != 0 && mcimidiPlay(hWndMain, wOutDeviceID) != 0)
+        ShowTransportStopped();
 }
 
 LRESULT CALLBACK TimeTrackWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -90,10 +96,34 @@ static void PaintTimeScale(HWND hwnd)
     EndPaint(hwnd, &ps);
 }
 
+// The labels also become the strip's text, blank-separated, so that what it shows can be
+// read back without its pixels.
+void UpdateTimeScale(void)
+{
+    char labels[256];
+    labels[0] = '\0';
+    int n = (int)SendMessageA(hWndTimeTrack, TBM_GETNUMTICS, 0, 0);
+    if (ScaleHasLabels(fFileLoaded, n)) {
+        size_t used = 0;
+        for (int i = 0; i < n && used + 1 < sizeof labels; i++) {
+            char text[16];
+            FormatScaleLabel(i, n, dwFileSize, text, sizeof text);
+            int w = snprintf(labels + used, sizeof labels - used, i ? " %s" : "%s", text);
+            if (w < 0)
+                break;
+            used += (size_t)w;
+        }
+    }
+    SetWindowTextA(hWndTimeCoord, labels);
+    InvalidateRect(hWndTimeCoord, NULL, TRUE);
+}
+
 LRESULT CALLBACK TimeCoordWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_PAINT: PaintTimeScale(hwnd); return 0;
+    // Only kept: the static control would paint the text itself, over the labels.
+    case WM_SETTEXT: return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
     return CallWindowProcA(lpfnDefTimeCoord, hwnd, msg, wParam, lParam);
 }

@@ -2,6 +2,7 @@
 // the command line, and run the message loop.
 #include "main/main.h"
 
+#include "ctrl/ctrl.h"
 #include "mmio/mmio.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
@@ -21,6 +22,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 
     MSG msg = {};
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (TranslateTrackViewWheel(&msg) || TranslateTrackViewKeys(&msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -361,8 +361,15 @@ static DWORD WINAPI PlayThread(LPVOID param)
         }
         SendEvent(d, ev);
     }
-    if (fRan && d->tl.qwLength > start)
-        fRan = d->sink.WaitUntil(d->sink.ctx, origin + (LONGLONG)(d->tl.qwLength - start), d->hAbort);
+    if (fRan && d->tl.qwLength > start) {
+        LONGLONG end = origin + (LONGLONG)(d->tl.qwLength - start);
+        fRan = d->sink.WaitUntil(d->sink.ctx, end, d->hAbort);
+        // A sink that runs ahead of what is heard lets the wait go early: the song ends when
+        // its end is heard.
+        while (fRan && d->sink.Now(d->sink.ctx) < end)
+            if (WaitForSingleObject(d->hAbort, 1) == WAIT_OBJECT_0)
+                fRan = FALSE;
+    }
 
     // A command that asked to end the play before the song ended gets the abort, even when
     // the last wait ran out at the same moment.

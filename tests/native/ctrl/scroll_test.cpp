@@ -80,3 +80,23 @@ TEST(ScrollRequests, EveryRequestEndsAtZeroWithRangeMinusOne)
         EXPECT_EQ(Request(request, 0, -1, 0, 3), 0) << "request " << request;
     }
 }
+
+TEST(ScrollAfterResize, GrowingViewShowsNoEmptySpaceBelowTheLastRowWhileRowsAreHidden)
+{
+    struct Case { int pos, nTracks, oldVisible, nVisible, posAfter, rangeAfter; };
+    const Case cases[] = {
+        {29, 30, 13, 20, 10, 29},   // scrolled to the end, grown: the last row at the bottom
+        {5, 30, 13, 20, 5, 29},     // rows fill the view already: nothing moves
+        {19, 20, 13, 25, 0, 0},     // everything fits: back to the top, no scroll bar
+        {19, 20, 13, 20, 0, 0},     // exactly as many as fit
+        {29, 30, 20, 13, 29, 29},   // shrinking keeps the place
+        {29, 30, 13, 0, 29, 29},    // collapsed to nothing
+        {29, 30, 0, 13, 17, 29},    // and opened again
+        {0, 0, 0, 14, 0, 0},        // no song
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pos << " of " << c.nTracks << ", " << c.oldVisible << " -> " << c.nVisible);
+        EXPECT_EQ(ScrollPosAfterResize(c.pos, c.nTracks, c.oldVisible, c.nVisible), c.posAfter);
+        EXPECT_EQ(ScrollRangeAfterResize(c.nTracks, c.nVisible), c.rangeAfter);
+    }
+}
