@@ -29,6 +29,8 @@ void InitReverb(Reverb& r, float rateHz)
     r.feedback = 0.83f;
     r.damping = 0.25f;
     r.wetGain = 0.12f;
+    // The combs lose 60 dB in about 40 round trips; eight seconds covers every tail.
+    r.idleFrames = (int)(8.0f * rateHz);
     ClearReverb(r);
 }
 
@@ -45,6 +47,16 @@ void ClearReverb(Reverb& r)
         std::memset(r.allpassRight[i].buf, 0, sizeof r.allpassRight[i].buf);
         r.allpassLeft[i].pos = r.allpassRight[i].pos = 0;
     }
+    r.silentFrames = 0;
+}
+
+// Whether a block of input is all zero (the send of every voice is off, or none sounds).
+static bool IsSilent(const float* in, int frames)
+{
+    for (int i = 0; i < frames; ++i)
+        if (in[i] != 0.0f)
+            return false;
+    return true;
 }
 
 // A feedback comb with a one-pole low-pass in its loop: the high frequencies die first.
@@ -84,6 +96,19 @@ static void RunAllpass(AllpassFilter& a, float* io, int frames)
 
 void RunReverb(Reverb& r, const float* in, float* left, float* right, int frames)
 {
+    // Long after the last input the reverb has nothing left to add: skip it.
+    if (IsSilent(in, frames)) {
+        if (r.silentFrames >= r.idleFrames)
+            return;
+        r.silentFrames += frames;
+        if (r.silentFrames >= r.idleFrames) {
+            ClearReverb(r);
+            r.silentFrames = r.idleFrames;
+            return;
+        }
+    } else {
+        r.silentFrames = 0;
+    }
     float wetLeft[256], wetRight[256];
     while (frames > 0) {
         int n = frames < 256 ? frames : 256;
@@ -122,6 +147,7 @@ void ClearChorus(Chorus& c)
     std::memset(c.buf, 0, sizeof c.buf);
     c.pos = 0;
     c.phase = 0.0f;
+    c.silentFrames = CHORUS_MAX_DELAY;
 }
 
 static float ReadDelay(const Chorus& c, float delaySamples)
@@ -135,19 +161,33 @@ static float ReadDelay(const Chorus& c, float delaySamples)
     return c.buf[i0] + (c.buf[i1] - c.buf[i0]) * f;
 }
 
-// Two taps of one delay line swept by a sine a quarter cycle apart, one to each side.
+// Two taps of one delay line swept by a sine a quarter cycle apart, one to each side. The
+// sweep is slow: its sine is taken at the block's ends and followed linearly between.
 void RunChorus(Chorus& c, const float* in, float* left, float* right, int frames)
 {
+    if (IsSilent(in, frames)) {
+        // Once the delay line holds only silence, so does the output.
+        if (c.silentFrames >= CHORUS_MAX_DELAY) {
+            c.phase += c.phasePerSample * (float)frames;
+            c.phase -= std::floor(c.phase);
+            return;
+        }
+        c.silentFrames += frames;
+    } else {
+        c.silentFrames = 0;
+    }
+    float endPhase = c.phase + c.phasePerSample * (float)frames;
+    float s0 = (float)std::sin(2.0 * kPi * c.phase), s1 = (float)std::sin(2.0 * kPi * endPhase);
+    float q0 = (float)std::cos(2.0 * kPi * c.phase), q1 = (float)std::cos(2.0 * kPi * endPhase);
+    float inv = 1.0f / (float)frames;
     for (int i = 0; i < frames; ++i) {
         c.buf[c.pos] = in[i];
-        float s = (float)std::sin(2.0 * kPi * c.phase);
-        float q = (float)std::cos(2.0 * kPi * c.phase);
+        float t = (float)i * inv;
+        float s = s0 + (s1 - s0) * t, q = q0 + (q1 - q0) * t;
         left[i] += ReadDelay(c, c.baseDelaySamples + c.depthSamples * s) * c.level;
         right[i] += ReadDelay(c, c.baseDelaySamples + c.depthSamples * q) * c.level;
         if (++c.pos >= CHORUS_MAX_DELAY)
             c.pos = 0;
-        c.phase += c.phasePerSample;
-        if (c.phase >= 1.0f)
-            c.phase -= 1.0f;
     }
+    c.phase = endPhase - std::floor(endPhase);
 }

@@ -24,12 +24,14 @@ struct Reverb {
     CombFilter combLeft[REVERB_COMBS], combRight[REVERB_COMBS];
     AllpassFilter allpassLeft[REVERB_ALLPASSES], allpassRight[REVERB_ALLPASSES];
     float feedback, damping, wetGain;
+    int silentFrames, idleFrames;  // input silent this long; after idleFrames the tail is gone
 };
 
 struct Chorus {
     float buf[CHORUS_MAX_DELAY];
     int pos;
-    float phase, phasePerSample;  // LFO, cycles
+    float phase, phasePerSample;  // LFO, cycles (the block's start)
+    int silentFrames;
     float baseDelaySamples, depthSamples;
     float level;
 };

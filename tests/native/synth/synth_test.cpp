@@ -635,6 +635,33 @@ TEST(SynthVoices, RenderingInPiecesOfAnySizeGivesTheSameSound)
     EXPECT_NEAR(Cents(pieces.Frequency(0.05, 0.3), whole.Frequency(0.05, 0.3)), 0.0, 0.5);
 }
 
+// ---- Effects ---------------------------------------------------------------------------------------
+
+TEST(SynthEffects, SendsAddATailThatEndsAndSwitchOff)
+{
+    struct Case { bool on; int reverbSend, chorusSend; bool tail; } cases[] = {
+        {true, 127, 0, true}, {true, 0, 127, true}, {true, 0, 0, false}, {false, 127, 127, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.on << " " << c.reverbSend << " " << c.chorusSend);
+        Rig rig(SineFont([](sf2::Zone& z) { z.Gen(GEN_RELEASE_VOL_ENV, -4000); }));
+        SynthSetEffects(rig.s, c.on);
+        rig.Msg(0xB0, 91, c.reverbSend);
+        rig.Msg(0xB0, 93, c.chorusSend);
+        rig.Msg(0x90, 60, 127);
+        rig.Render(0.3);
+        rig.Msg(0xB0, 120, 0);   // the voice is gone within 2 ms
+        rig.Render(0.1);
+        ASSERT_EQ(SynthActiveVoices(rig.s), 0);
+        // After it: the chorus's delay (about 15 ms) or the reverb's tail, or nothing.
+        EXPECT_EQ(rig.Peak(0.305, 0.312) > 1e-4, c.tail);
+        rig.Render(10.0);
+        EXPECT_LT(rig.Peak(rig.Now() - 1.0, rig.Now()), 1e-6);   // and the tail ends
+        for (float x : rig.left)
+            ASSERT_TRUE(std::isfinite(x));
+    }
+}
+
 // ---- Real SoundFonts --------------------------------------------------------------------------------
 
 struct SongRender {
