@@ -6,6 +6,7 @@
 #define IDM_NEW        100
 #define IDM_OPEN       101
 #define IDM_SAVEAS     103
+#define IDM_EXPORT     104
 #define IDM_EXIT       106
 #define IDM_STOP       204
 #define IDM_PLAY       205
@@ -27,5 +28,9 @@
 #define IDI_PLAYER     400
 #define IDI_SMALL      401
 #define IDB_TOOLBAR    404
+#define IDD_EXPORT     997
 #define IDD_ABOUT      998
 #define IDD_RECORD     999
+
+// Controls of the export progress dialog.
+#define IDC_EXPORT_PROGRESS 1001

@@ -1,20 +1,26 @@
 // midimix: loads a MIDI file the way the player's Open does, applies track settings the way
-// the track rows do, prints the song record, and writes the playback image or a saved song.
-// Batch edits without the window, the song layer's benchmark and its black-box test surface.
+// the track rows do, prints the song record, and writes the playback image, a saved song or
+// the song's audio rendered through the synthesizer. Batch edits and export without the
+// window, the song layer's and the renderer's benchmark and their black-box test surface.
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "mmio/render.h"
 #include "mmio/song.h"
+#include "synth/soundfont.h"
+#include "synth/synth.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: midimix FILE [--mute ROW]... [--volume ROW=V]... [--pan ROW=V]...\n"
     "               [--program ROW=P]... [--name ROW=TEXT]... [--prepared OUT] [--save OUT]\n"
+    "               [--render OUT.wav [--soundfont SF2] [--start MS] [--no-effects]]\n"
     "\n"
     "Loads FILE as the player opens it and prints the song record: the header values, one\n"
     "'chunk' line per track chunk and one 'row' line per listed track (a row of the track view).\n"
@@ -26,6 +32,12 @@ const char kUsage[] =
     "  --name ROW=TEXT    the row's name for --save (at most 255 characters are kept)\n"
     "  --prepared OUT     write the prepared image as the player's playback copy holds it\n"
     "  --save OUT         save the song as the player's Save As does, with the rows' names\n"
+    "  --render OUT.wav   render the song as the player plays it to a 16-bit stereo 44,100 Hz\n"
+    "                     WAV file, until the last note has died away; then print\n"
+    "                     'render SECONDS s, peak DBFS dBFS, voices MAX'\n"
+    "  --soundfont SF2    the SoundFont to render with (else the system's General MIDI one)\n"
+    "  --start MS         render from MS milliseconds, with the state in force there\n"
+    "  --no-effects       render without reverb and chorus\n"
     "Messages of the song layer go to stderr as 'CAPTION: TEXT'.\n"
     "Exit status: 0 loaded and every write done; 2 the file is not a song this player edits\n"
     "(only --prepared is then done); 1 any other failure.\n";
@@ -46,6 +58,11 @@ struct Options {
     std::vector<Edit> edits;
     const char* prepared = nullptr;
     const char* save = nullptr;
+    const char* render = nullptr;
+    const char* soundFont = nullptr;
+    const char* start = nullptr;
+    uint64_t startUs = 0;
+    bool effects = true;
 };
 
 // Prints one message of the song layer as a single line: a null caption stands for the
@@ -120,7 +137,17 @@ bool ParseArguments(int argc, char** argv, Options* opt)
             opt->file = arg;
             continue;
         }
-        bool isWrite = !strcmp(arg, "--prepared") || !strcmp(arg, "--save");
+        if (!strcmp(arg, "--no-effects")) {
+            opt->effects = false;
+            continue;
+        }
+        static const char* const kValueFlags[] = {"--prepared", "--save", "--render", "--soundfont", "--start"};
+        const char** slot = nullptr;
+        const char** slots[] = {&opt->prepared, &opt->save, &opt->render, &opt->soundFont, &opt->start};
+        for (size_t k = 0; k < sizeof kValueFlags / sizeof kValueFlags[0]; k++)
+            if (!strcmp(arg, kValueFlags[k]))
+                slot = slots[k];
+        bool isWrite = slot != nullptr;
         const EditKind* kind = nullptr;
         for (const auto& f : kEditFlags)
             if (!strcmp(arg, f.flag))
@@ -131,7 +158,6 @@ bool ParseArguments(int argc, char** argv, Options* opt)
             return Fail("missing value after", arg);
         const char* value = argv[++i];
         if (isWrite) {
-            const char** slot = arg[2] == 'p' ? &opt->prepared : &opt->save;
             if (*slot)
                 return Fail("given twice", arg);
             *slot = value;
@@ -147,6 +173,14 @@ bool ParseArguments(int argc, char** argv, Options* opt)
     }
     if (!opt->file)
         return Fail("missing", "FILE");
+    if (opt->start) {
+        int ms = 0;
+        if (!ParseNumber(opt->start, opt->start + strlen(opt->start), 999999999, &ms))
+            return Fail("bad value for --start", opt->start);
+        opt->startUs = (uint64_t)ms * 1000;
+    }
+    if (!opt->render && (opt->soundFont || opt->start || !opt->effects))
+        return Fail("only with --render", opt->soundFont ? "--soundfont" : opt->start ? "--start" : "--no-effects");
     return true;
 }
 
@@ -248,6 +282,90 @@ bool ApplyEdit(const Edit& e, MIDIINFO* info, std::vector<std::string>* names)
     return false;
 }
 
+// The system's General MIDI SoundFont: the first of the usual ones that can be opened.
+const char* SystemSoundFont()
+{
+    static const char* const kCandidates[] = {
+#ifdef _WIN32
+        "Z:\\usr\\share\\sounds\\sf2\\default-GM.sf2",
+        "Z:\\usr\\share\\sounds\\sf2\\TimGM6mb.sf2",
+        "Z:\\usr\\share\\sounds\\sf2\\FluidR3_GM.sf2",
+#else
+        "/usr/share/sounds/sf2/default-GM.sf2",
+        "/usr/share/sounds/sf2/TimGM6mb.sf2",
+        "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+#endif
+    };
+    for (const char* path : kCandidates) {
+        FILE* f = fopen(path, "rb");
+        if (f) {
+            fclose(f);
+            return path;
+        }
+    }
+    return nullptr;
+}
+
+// Renders the image as it stands to opt.render and prints the render line; returns false
+// on any failure, with its message on stderr and no file left behind.
+bool RenderImage(const Options& opt)
+{
+    const char* fontPath = opt.soundFont ? opt.soundFont : SystemSoundFont();
+    if (!fontPath) {
+        fprintf(stderr, "midimix: no SoundFont found: give one with --soundfont\n");
+        return false;
+    }
+    SoundFont* font = nullptr;
+    char message[512];
+    if (LoadSoundFontFile(fontPath, &font, message, sizeof message) != SF_LOAD_OK) {
+        fprintf(stderr, "%s\n", message);
+        return false;
+    }
+    SynthConfig config;
+    config.effects = opt.effects;
+    Synth* synth = CreateSynth(config);
+    if (!synth) {
+        FreeSoundFont(font);
+        fprintf(stderr, "midimix: not enough memory for the synthesizer\n");
+        return false;
+    }
+    SynthSetSoundFont(synth, font);
+    SynthSetEffects(synth, opt.effects);
+
+    WAVWRITER wav;
+    RENDERRESULT result;
+    int status = RENDER_WRITE_FAILED;
+    bool opened = WavOpen(&wav, opt.render) || wav.f;
+    if (opened && !wav.fFailed) {
+        RENDEROUTPUT out = {WavWriteProc, &wav, nullptr, nullptr};
+        status = RenderSong(pFileBuf, dwFileBufSize, synth, opt.startUs, &out, &result);
+        if (!WavClose(&wav) && status == RENDER_OK)
+            status = RENDER_WRITE_FAILED;
+    } else if (opened) {
+        WavClose(&wav);
+    }
+    DestroySynth(synth);
+    FreeSoundFont(font);
+    if (status != RENDER_OK) {
+        if (opened)
+            remove(opt.render);
+        const char* why = status == RENDER_NOT_MIDI ? "the file holds no song to render"
+                        : status == RENDER_NO_MEMORY ? "not enough memory"
+                                                     : "the file cannot be written";
+        fprintf(stderr, "midimix: cannot render to %s: %s\n", opt.render, why);
+        return false;
+    }
+    char peak[32];
+    if (result.nPeak > 0)
+        snprintf(peak, sizeof peak, "%.1f", 20.0 * log10(result.nPeak / 32768.0));
+    else
+        snprintf(peak, sizeof peak, "-inf");
+    printf("render %.3f s, peak %s dBFS, voices %d\n", (double)result.qwFrames / RENDER_RATE_HZ, peak,
+           result.nMaxVoices);
+    fflush(stdout);
+    return true;
+}
+
 // Runs the whole command; returns the exit status.
 int Run(const Options& opt)
 {
@@ -299,6 +417,9 @@ int Run(const Options& opt)
         if (!writemidiinfo(opt.save, pFileBuf, info, rowNames.empty() ? nullptr : rowNames.data()))
             status = 1;
     }
+    // The image is rendered even when the reader refused it: the player still plays it.
+    if (opt.render && !RenderImage(opt))
+        status = 1;
     return status;
 }
 

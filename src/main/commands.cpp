@@ -49,6 +49,7 @@ static void Rewind(HWND hwnd)
 static void EnableTransportAfterLoad(void)
 {
     EnableButton(IDM_SAVEAS);
+    EnableMenuItem(GetMenu(hWndMain), IDM_EXPORT, MF_BYCOMMAND | MF_ENABLED);
     EnableButton(IDM_STOP);
     EnableButton(IDM_PLAY);
     CheckButton(IDM_PLAY, FALSE);
@@ -293,6 +294,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView)
     case IDM_OPEN:      return OnOpen(hwnd, lParam, hwndTrackView);
     case 102:           return OnNotImplemented(hwnd);
     case IDM_SAVEAS:    return OnSaveAs(hwnd);
+    case IDM_EXPORT:    return OnExportAudio(hwnd);
     case IDM_EXIT:      DestroyWindow(hwnd); return 0;
     case IDM_STOP:      return OnStop(hwnd);
     case IDM_PLAY:      return OnPlay(hwnd);

@@ -24,6 +24,9 @@ enum SfGenerator {
     GEN_KEYNUM = 46, GEN_VELOCITY = 47, GEN_INITIAL_ATTENUATION = 48, GEN_ENDLOOP_ADDRS_COARSE_OFFSET = 50,
     GEN_COARSE_TUNE = 51, GEN_FINE_TUNE = 52, GEN_SAMPLE_ID = 53, GEN_SAMPLE_MODES = 54,
     GEN_SCALE_TUNING = 56, GEN_EXCLUSIVE_CLASS = 57, GEN_OVERRIDING_ROOT_KEY = 58,
+    // Not a generator a file may set: the destination of the pitch wheel's default modulator
+    // (and of any modulator a font aims at the pitch), in cents.
+    GEN_INITIAL_PITCH = 59,
     GEN_COUNT = 61
 };
 
@@ -37,9 +40,9 @@ struct SfModulator {
     uint16_t transOper;
 };
 
-// One sample header, checked: start <= loopStart < loopEnd <= end <= the font's sample
-// frames for looped samples; start < end for all. Positions count frames of the font's
-// whole 16-bit sample data.
+// One sample header, checked: every sample a zone plays has start <= loopStart < loopEnd <=
+// end <= the font's sample frames (a loop the font never plays, if nonsense, is set to the
+// whole sample). Positions count frames of the font's whole 16-bit sample data.
 struct SfSample {
     uint32_t start, end, loopStart, loopEnd;
     uint32_t sampleRateHz;
@@ -57,9 +60,13 @@ struct SfSample {
 // that both match the key and velocity. gen[] holds the instrument's absolute values (its
 // local zone over its global zone over the format's defaults) plus the preset's relative
 // ones (its local over its global), summed but not yet clamped; the generators a preset
-// may not set are the instrument's alone. mods[] is the final list, each entry summed into
-// its destination: the default modulators with the instrument's replacing identical ones,
-// then the preset's, which add.
+// may not set are the instrument's alone. gen[GEN_KEY_RANGE] and gen[GEN_VEL_RANGE] hold
+// the ranges both zones share (lo | hi << 8), gen[GEN_INSTRUMENT] and gen[GEN_SAMPLE_ID]
+// the indices sample points to. mods[] is the final list, each entry summed into its
+// destination: the default modulators with the instrument's replacing identical ones (same
+// sources, destination and transform), then the preset's, which add. Every entry has known
+// sources and transform, a generator or GEN_INITIAL_PITCH as destination, and an amount
+// other than 0.
 struct NoteZone {
     int32_t gen[GEN_COUNT];
     const SfSample* sample;
@@ -91,14 +98,18 @@ void FreeSoundFont(SoundFont* sf);
 // last so that interpolation may read a little past any sample's end.
 const int16_t* SoundFontPcm(const SoundFont* sf, uint32_t* frames);
 
-// The preset of bank and program, or -1 when the font has none.
+// The preset of bank and program (the first in the file if two share them), or -1 when the
+// font has none.
 int FindPreset(const SoundFont* sf, int bank, int program);
-// The preset a channel plays: the exact one; else for a drum bank (128) the same kit, then
-// kit 0 of bank 128; for a melodic bank bank 0 with the same program, then the first preset of
-// bank 0... -1 only for a font without presets.
+// The preset a channel plays: the exact one; else for drums kit program of bank 128, then kit
+// 0, then the lowest kit of bank 128; then (drums without kits, or melodic) bank 0 with the
+// same program, then the lowest program of bank 0, then the lowest melodic preset of any
+// bank, then the lowest preset of all. -1 only for a font without presets.
 int ResolvePreset(const SoundFont* sf, int bank, int program, bool drums);
 int PresetCount(const SoundFont* sf);
 const char* PresetName(const SoundFont* sf, int preset);
+int PresetBank(const SoundFont* sf, int preset);
+int PresetProgram(const SoundFont* sf, int preset);
 
 // The voices a note of key and velocity sounds on the preset: fills at most max zones and
 // returns how many it filled.

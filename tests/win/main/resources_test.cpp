@@ -87,7 +87,8 @@ TEST(Resources, MenuHasThreePopupsWithNewAndHelpGrayed)
     ASSERT_EQ(GetMenuItemCount(menu), 3);
     const char* popups[] = {"&File", "&Music", "&Help"};
     const std::vector<Item> expected[] = {
-        {{"&New", 100, true}, {"&Open...", 101, false}, {"Save &As...", 103, false}, {"-", 0, false},
+        {{"&New", 100, true}, {"&Open...", 101, false}, {"Save &As...", 103, false},
+         {"&Export Audio...", 104, true}, {"-", 0, false},
          {"E&xit", 106, false}},
         {{"&Play", 205, false}, {"&Stop", 204, false}, {"P&ause", 206, false}, {"-", 0, false},
          {"&Record Track", 207, false}},

@@ -1,0 +1,454 @@
+#include "synth/voice.h"
+
+#include <cstring>
+#include "synth/modulator.h"
+
+// Below this amplitude (about -137 dB) a voice is inaudible and ends.
+static const float kInaudible = 1.4e-7f;
+static const float kPcmScale = 1.0f / 32768.0f;
+static const double kPi = 3.14159265358979323846;
+
+template <typename T> static T Clamp(T x, T lo, T hi) { return x < lo ? lo : (x > hi ? hi : x); }
+
+static uint32_t SecondsToSamples(double seconds, double rateHz)
+{
+    double n = seconds * rateHz + 0.5;
+    if (n < 1.0)
+        return 1;
+    return n > 4.0e9 ? 4000000000u : (uint32_t)n;
+}
+
+// ---- Envelopes -------------------------------------------------------------------------------
+
+void StartEnvelope(Envelope& e, double delaySeconds, double attackSeconds, double holdSeconds,
+                   double decaySeconds, float sustain, double releaseSeconds, float floor, double rateHz)
+{
+    e.stage = ENV_DELAY;
+    e.samplesInStage = 0;
+    e.delaySamples = SecondsToSamples(delaySeconds, rateHz);
+    e.attackSamples = SecondsToSamples(attackSeconds, rateHz);
+    e.holdSamples = SecondsToSamples(holdSeconds, rateHz);
+    e.decayPerSample = (float)(1.0 / (decaySeconds * rateHz));
+    e.releasePerSample = (float)(1.0 / (releaseSeconds * rateHz));
+    e.sustain = sustain;
+    e.floor = floor;
+    e.value = 0.0f;
+}
+
+void ReleaseEnvelope(Envelope& e, bool volume)
+{
+    if (e.stage == ENV_DONE || e.stage == ENV_RELEASE)
+        return;
+    if (e.stage == ENV_DELAY) {
+        e.value = e.floor;
+        e.stage = volume ? ENV_DONE : ENV_RELEASE;
+        return;
+    }
+    if (volume && e.stage == ENV_ATTACK) {
+        // The attack is linear in amplitude, the release linear in decibels: continue from
+        // the same loudness.
+        float db = (float)GainToDecibels(e.value);
+        e.value = e.value > 0 ? 1.0f + db / 96.0f : e.floor;
+        if (e.value < e.floor)
+            e.value = e.floor;
+    }
+    e.stage = ENV_RELEASE;
+}
+
+void AdvanceEnvelope(Envelope& e, int frames)
+{
+    uint32_t n = (uint32_t)frames;
+    while (n > 0) {
+        switch (e.stage) {
+        case ENV_DELAY:
+        case ENV_ATTACK:
+        case ENV_HOLD: {
+            uint32_t length = e.stage == ENV_DELAY ? e.delaySamples
+                            : e.stage == ENV_ATTACK ? e.attackSamples : e.holdSamples;
+            uint32_t left = length - e.samplesInStage;
+            uint32_t take = n < left ? n : left;
+            e.samplesInStage += take;
+            n -= take;
+            if (e.stage == ENV_ATTACK)
+                e.value = (float)e.samplesInStage / (float)length;
+            if (e.samplesInStage >= length) {
+                e.value = e.stage == ENV_DELAY ? 0.0f : 1.0f;
+                e.stage++;
+                e.samplesInStage = 0;
+            }
+            break;
+        }
+        case ENV_DECAY:
+            e.value -= e.decayPerSample * (float)n;
+            if (e.value <= e.sustain) {
+                e.value = e.sustain;
+                e.stage = ENV_SUSTAIN;
+            }
+            n = 0;
+            break;
+        case ENV_RELEASE:
+            e.value -= e.releasePerSample * (float)n;
+            if (e.value <= e.floor) {
+                e.value = e.floor;
+                e.stage = ENV_DONE;
+            }
+            n = 0;
+            break;
+        default:
+            n = 0;
+            break;
+        }
+    }
+}
+
+float VolumeEnvelopeGain(const Envelope& e)
+{
+    switch (e.stage) {
+    case ENV_DELAY: return 0.0f;
+    case ENV_ATTACK: return e.value;
+    case ENV_DONE: return 0.0f;
+    default: return (float)std::pow(10.0, (e.value - 1.0) * 96.0 / 20.0);
+    }
+}
+
+// ---- LFOs ------------------------------------------------------------------------------------
+
+void StartLfo(Lfo& l, double delaySeconds, double frequencyHz, double rateHz)
+{
+    l.delaySamples = (uint32_t)(delaySeconds * rateHz + 0.5);
+    l.phase = 0.0f;
+    l.phasePerSample = (float)(frequencyHz / rateHz);
+}
+
+float StepLfo(Lfo& l, int frames)
+{
+    if (l.delaySamples > 0) {
+        uint32_t take = (uint32_t)frames < l.delaySamples ? (uint32_t)frames : l.delaySamples;
+        l.delaySamples -= take;
+        frames -= (int)take;
+        if (l.delaySamples > 0 || frames == 0)
+            return 0.0f;
+    }
+    float p = l.phase;
+    float value = p < 0.25f ? 4.0f * p : (p < 0.75f ? 2.0f - 4.0f * p : 4.0f * p - 4.0f);
+    l.phase += l.phasePerSample * (float)frames;
+    l.phase -= std::floor(l.phase);
+    return value;
+}
+
+// ---- Low-pass ----------------------------------------------------------------------------------
+
+void SetLowPass(LowPass& f, float cutoffHz, float resonanceDb, float rateHz)
+{
+    f.cutoffHz = cutoffHz;
+    f.resonanceDb = resonanceDb;
+    // The resonance is the height of the peak over the pass band: Q of the two-pole filter
+    // at least that of the flat (Butterworth) response.
+    double q = std::pow(10.0, resonanceDb / 20.0);
+    if (q < 0.70710678)
+        q = 0.70710678;
+    double w0 = 2.0 * kPi * cutoffHz / rateHz;
+    double c = std::cos(w0), alpha = std::sin(w0) / (2.0 * q);
+    double a0 = 1.0 + alpha;
+    f.b0 = (float)((1.0 - c) * 0.5 / a0);
+    f.b1 = (float)((1.0 - c) / a0);
+    f.b2 = f.b0;
+    f.a1 = (float)(-2.0 * c / a0);
+    f.a2 = (float)((1.0 - alpha) / a0);
+}
+
+void RunLowPass(LowPass& f, float* buf, int frames)
+{
+    float x1 = f.x1, x2 = f.x2, y1 = f.y1, y2 = f.y2;
+    const float b0 = f.b0, b1 = f.b1, b2 = f.b2, a1 = f.a1, a2 = f.a2;
+    for (int i = 0; i < frames; ++i) {
+        float x = buf[i];
+        float y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1; x1 = x;
+        y2 = y1; y1 = y;
+        buf[i] = y;
+    }
+    // Flush values too small to hear before they become denormal.
+    if (std::fabs(y1) < 1e-20f) y1 = 0.0f;
+    if (std::fabs(y2) < 1e-20f) y2 = 0.0f;
+    f.x1 = x1; f.x2 = x2; f.y1 = y1; f.y2 = y2;
+}
+
+// ---- Voice -----------------------------------------------------------------------------------
+
+static float Gen(const Voice& v, int g) { return (float)v.gen[g] + v.modSum[g]; }
+
+static double TimeGen(const Voice& v, int g, float lo, float hi, float extraTimecents = 0.0f)
+{
+    return TimecentsToSeconds(Clamp(Gen(v, g) + extraTimecents, lo, hi));
+}
+
+void StartVoice(Voice& v, const NoteZone& zone, const ModulatorInputs& in, const SoundFont* font,
+                const int16_t* pcm, uint32_t pcmFrames, int channel, int key, int velocity, uint32_t noteId,
+                double outputRateHz)
+{
+    std::memset(&v, 0, sizeof v);
+    v.state = VOICE_ON;
+    v.font = font;
+    v.pcm = pcm;
+    v.channel = channel;
+    v.key = key;
+    v.velocity = velocity;
+    v.noteId = noteId;
+    std::memcpy(v.gen, zone.gen, sizeof v.gen);
+    v.nMods = zone.nMods < SF_MAX_VOICE_MODS ? zone.nMods : SF_MAX_VOICE_MODS;
+    std::memcpy(v.mods, zone.mods, sizeof(SfModulator) * (size_t)v.nMods);
+    v.effKey = (v.gen[GEN_KEYNUM] >= 0 && v.gen[GEN_KEYNUM] <= 127) ? v.gen[GEN_KEYNUM] : key;
+    v.effVelocity = (v.gen[GEN_VELOCITY] >= 1 && v.gen[GEN_VELOCITY] <= 127) ? v.gen[GEN_VELOCITY] : velocity;
+    v.exclusiveClass = v.gen[GEN_EXCLUSIVE_CLASS];
+
+    const SfSample& s = *zone.sample;
+    int64_t last = (int64_t)pcmFrames;
+    int64_t start = (int64_t)s.start + v.gen[GEN_START_ADDRS_OFFSET] + 32768LL * v.gen[GEN_START_ADDRS_COARSE_OFFSET];
+    int64_t end = (int64_t)s.end + v.gen[GEN_END_ADDRS_OFFSET] + 32768LL * v.gen[GEN_END_ADDRS_COARSE_OFFSET];
+    int64_t loopStart = (int64_t)s.loopStart + v.gen[GEN_STARTLOOP_ADDRS_OFFSET] +
+                        32768LL * v.gen[GEN_STARTLOOP_ADDRS_COARSE_OFFSET];
+    int64_t loopEnd = (int64_t)s.loopEnd + v.gen[GEN_ENDLOOP_ADDRS_OFFSET] +
+                      32768LL * v.gen[GEN_ENDLOOP_ADDRS_COARSE_OFFSET];
+    start = Clamp<int64_t>(start, 0, last > 0 ? last - 1 : 0);
+    end = Clamp<int64_t>(end, start + 1, last);
+    loopStart = Clamp<int64_t>(loopStart, start, end);
+    loopEnd = Clamp<int64_t>(loopEnd, loopStart, end);
+    v.start = (uint32_t)start;
+    v.end = (uint32_t)end;
+    v.loopStart = (uint32_t)loopStart;
+    v.loopEnd = (uint32_t)loopEnd;
+    v.loopMode = v.gen[GEN_SAMPLE_MODES] & 3;
+    if (v.loopMode == 2 || v.loopEnd - v.loopStart < 1)
+        v.loopMode = 0;
+    v.phase = (uint64_t)v.start << 32;
+
+    int root = (v.gen[GEN_OVERRIDING_ROOT_KEY] >= 0 && v.gen[GEN_OVERRIDING_ROOT_KEY] <= 127)
+                   ? v.gen[GEN_OVERRIDING_ROOT_KEY] : (s.originalKey <= 127 ? s.originalKey : 60);
+    v.rootKey = root;
+    v.pitchCorrectionCents = s.pitchCorrectionCents;
+    v.rateRatio = (s.sampleRateHz > 0 ? (double)s.sampleRateHz : outputRateHz) / outputRateHz;
+
+    EvaluateModulators(v.mods, v.nMods, in, v.effKey, v.effVelocity, v.modSum);
+    UpdateVoiceParameters(v);
+
+    // Envelopes and LFOs take their times at the start of the note.
+    float keyFromMiddle = (float)(60 - v.effKey);
+    float volSustainCb = Clamp(Gen(v, GEN_SUSTAIN_VOL_ENV), 0.0f, 1440.0f);
+    StartEnvelope(v.volEnv, TimeGen(v, GEN_DELAY_VOL_ENV, -12000, 5000), TimeGen(v, GEN_ATTACK_VOL_ENV, -12000, 8000),
+                  TimeGen(v, GEN_HOLD_VOL_ENV, -12000, 5000, Gen(v, GEN_KEYNUM_TO_VOL_ENV_HOLD) * keyFromMiddle),
+                  TimeGen(v, GEN_DECAY_VOL_ENV, -12000, 8000, Gen(v, GEN_KEYNUM_TO_VOL_ENV_DECAY) * keyFromMiddle),
+                  1.0f - volSustainCb / 960.0f, TimeGen(v, GEN_RELEASE_VOL_ENV, -12000, 8000),
+                  1.0f - 1440.0f / 960.0f, outputRateHz);
+    float modSustain = Clamp(Gen(v, GEN_SUSTAIN_MOD_ENV), 0.0f, 1000.0f);
+    StartEnvelope(v.modEnv, TimeGen(v, GEN_DELAY_MOD_ENV, -12000, 5000), TimeGen(v, GEN_ATTACK_MOD_ENV, -12000, 8000),
+                  TimeGen(v, GEN_HOLD_MOD_ENV, -12000, 5000, Gen(v, GEN_KEYNUM_TO_MOD_ENV_HOLD) * keyFromMiddle),
+                  TimeGen(v, GEN_DECAY_MOD_ENV, -12000, 8000, Gen(v, GEN_KEYNUM_TO_MOD_ENV_DECAY) * keyFromMiddle),
+                  1.0f - modSustain / 1000.0f, TimeGen(v, GEN_RELEASE_MOD_ENV, -12000, 8000), 0.0f, outputRateHz);
+    StartLfo(v.modLfo, TimeGen(v, GEN_DELAY_MOD_LFO, -12000, 5000),
+             AbsoluteCentsToHz(Clamp(Gen(v, GEN_FREQ_MOD_LFO), -16000.0f, 4500.0f)), outputRateHz);
+    StartLfo(v.vibLfo, TimeGen(v, GEN_DELAY_VIB_LFO, -12000, 5000),
+             AbsoluteCentsToHz(Clamp(Gen(v, GEN_FREQ_VIB_LFO), -16000.0f, 4500.0f)), outputRateHz);
+    v.filter.cutoffHz = -1.0f;
+}
+
+void UpdateVoiceParameters(Voice& v)
+{
+    // Initial attenuation counts at 0.4 of its nominal value, as the hardware the format
+    // was made for did and as SoundFonts are voiced; the modulators' part counts in full.
+    float attenuation = 0.4f * Clamp((float)v.gen[GEN_INITIAL_ATTENUATION], 0.0f, 1440.0f) +
+                        v.modSum[GEN_INITIAL_ATTENUATION];
+    v.attenuationCb = Clamp(attenuation, 0.0f, 1440.0f);
+
+    float pan = Clamp(Gen(v, GEN_PAN), -500.0f, 500.0f);
+    double angle = (pan + 500.0) / 1000.0 * (kPi / 2.0);
+    v.panLeft = (float)std::cos(angle);
+    v.panRight = (float)std::sin(angle);
+    v.reverbSend = Clamp(Gen(v, GEN_REVERB_EFFECTS_SEND), 0.0f, 1000.0f) / 1000.0f;
+    v.chorusSend = Clamp(Gen(v, GEN_CHORUS_EFFECTS_SEND), 0.0f, 1000.0f) / 1000.0f;
+
+    float scaleTuning = Clamp(Gen(v, GEN_SCALE_TUNING), 0.0f, 1200.0f);
+    v.pitchCents = (v.effKey - v.rootKey) * (double)scaleTuning + v.pitchCorrectionCents +
+                   Clamp(Gen(v, GEN_COARSE_TUNE), -120.0f, 120.0f) * 100.0 +
+                   Clamp(Gen(v, GEN_FINE_TUNE), -12700.0f, 12700.0f) + v.modSum[GEN_INITIAL_PITCH];
+
+    v.filterCutoffCents = Clamp(Gen(v, GEN_INITIAL_FILTER_FC), 1500.0f, 13500.0f);
+    v.filterResonanceDb = Clamp(Gen(v, GEN_INITIAL_FILTER_Q), 0.0f, 960.0f) / 10.0f;
+    v.modLfoToPitch = Clamp(Gen(v, GEN_MOD_LFO_TO_PITCH), -12000.0f, 12000.0f);
+    v.vibLfoToPitch = Clamp(Gen(v, GEN_VIB_LFO_TO_PITCH), -12000.0f, 12000.0f);
+    v.modEnvToPitch = Clamp(Gen(v, GEN_MOD_ENV_TO_PITCH), -12000.0f, 12000.0f);
+    v.modLfoToFilter = Clamp(Gen(v, GEN_MOD_LFO_TO_FILTER_FC), -12000.0f, 12000.0f);
+    v.modEnvToFilter = Clamp(Gen(v, GEN_MOD_ENV_TO_FILTER_FC), -12000.0f, 12000.0f);
+    v.modLfoToVolumeCb = Clamp(Gen(v, GEN_MOD_LFO_TO_VOLUME), -960.0f, 960.0f);
+    if (v.filterCutoffCents < 13500.0f || v.filterResonanceDb > 0.0f || v.modLfoToFilter != 0.0f ||
+        v.modEnvToFilter != 0.0f)
+        v.filterOn = true;
+}
+
+void ReleaseVoice(Voice& v)
+{
+    if (v.released)
+        return;
+    v.released = true;
+    v.state = VOICE_RELEASED;
+    ReleaseEnvelope(v.volEnv, true);
+    ReleaseEnvelope(v.modEnv, false);
+}
+
+void KillVoice(Voice& v, uint32_t fadeSamples)
+{
+    if (v.killing && v.killSamplesLeft <= fadeSamples)
+        return;
+    v.killing = true;
+    v.killSamples = fadeSamples > 0 ? fadeSamples : 1;
+    v.killSamplesLeft = v.killSamples;
+}
+
+// The sample at frame j as playback hears it: wrapped into the loop while looping, held at
+// the start before it, silent past the end.
+static float PointAt(const Voice& v, int64_t j, bool looping)
+{
+    if (looping) {
+        int64_t length = (int64_t)v.loopEnd - v.loopStart;
+        if (j >= v.loopEnd)
+            j -= length;
+        else if (j < v.loopStart && v.hasLooped)
+            j += length;
+    } else if (j >= v.end) {
+        return 0.0f;
+    }
+    if (j < v.start)
+        j = v.start;
+    return (float)v.pcm[j];
+}
+
+// Interpolated samples into out; returns how many before a sample without a loop ended.
+static int FillSamples(Voice& v, float* out, int frames, uint64_t step)
+{
+    const int16_t* pcm = v.pcm;
+    const bool looping = v.loopMode == 1 || (v.loopMode == 3 && !v.released);
+    uint64_t ph = v.phase;
+    int i = 0;
+    while (i < frames) {
+        int64_t idx = (int64_t)(ph >> 32);
+        int64_t lo, hi;   // every position in lo..hi reads its four points straight from the data
+        if (looping) {
+            if (idx >= v.loopEnd) {
+                uint64_t length = (uint64_t)(v.loopEnd - v.loopStart) << 32;
+                ph = ((uint64_t)v.loopStart << 32) + (ph - ((uint64_t)v.loopEnd << 32)) % length;
+                v.hasLooped = true;
+                continue;
+            }
+            lo = (int64_t)(v.hasLooped ? v.loopStart : v.start) + 1;
+            hi = (int64_t)v.loopEnd - 3;
+        } else {
+            if (idx >= v.end)
+                break;
+            lo = (int64_t)v.start + 1;
+            hi = (int64_t)v.end - 3;
+        }
+        if (idx >= lo && idx <= hi) {
+            uint64_t limit = (uint64_t)(hi + 1) << 32;
+            uint64_t n = (limit - ph + step - 1) / step;
+            int count = n < (uint64_t)(frames - i) ? (int)n : frames - i;
+            for (int k = 0; k < count; ++k) {
+                const int16_t* p = pcm + (ph >> 32);
+                float f = (float)(uint32_t)ph * (1.0f / 4294967296.0f);
+                out[i++] = InterpolateCubic(p[-1], p[0], p[1], p[2], f);
+                ph += step;
+            }
+        } else {
+            float f = (float)(uint32_t)ph * (1.0f / 4294967296.0f);
+            out[i++] = InterpolateCubic(PointAt(v, idx - 1, looping), PointAt(v, idx, looping),
+                                        PointAt(v, idx + 1, looping), PointAt(v, idx + 2, looping), f);
+            ph += step;
+        }
+    }
+    v.phase = ph;
+    return i;
+}
+
+void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right, float* reverb, float* chorus,
+                 int frames, float rateHz)
+{
+    float modLfo = StepLfo(v.modLfo, frames);
+    float vibLfo = StepLfo(v.vibLfo, frames);
+    AdvanceEnvelope(v.modEnv, frames);
+    float modEnv = Clamp(v.modEnv.value, 0.0f, 1.0f);
+    AdvanceEnvelope(v.volEnv, frames);
+
+    double cents = v.pitchCents + ch.tuningCents + modLfo * v.modLfoToPitch + vibLfo * v.vibLfoToPitch +
+                   modEnv * v.modEnvToPitch;
+    double ratio = v.rateRatio * std::exp2(cents / 1200.0);
+    ratio = Clamp(ratio, 1.0 / 65536.0, 256.0);
+    uint64_t step = (uint64_t)(ratio * 4294967296.0);
+
+    float buf[SYNTH_BLOCK];
+    int produced = FillSamples(v, buf, frames, step);
+    bool ended = produced < frames;
+    for (int i = produced; i < frames; ++i)
+        buf[i] = 0.0f;
+
+    if (v.filterOn) {
+        float fcCents = v.filterCutoffCents + modLfo * v.modLfoToFilter + modEnv * v.modEnvToFilter;
+        float fcHz = Clamp((float)AbsoluteCentsToHz(fcCents), 20.0f, 0.45f * rateHz);
+        if (std::fabs(fcHz - v.filter.cutoffHz) > 0.001f * fcHz || v.filter.resonanceDb != v.filterResonanceDb)
+            SetLowPass(v.filter, fcHz, v.filterResonanceDb, rateHz);
+        RunLowPass(v.filter, buf, frames);
+    }
+
+    float envGain = VolumeEnvelopeGain(v.volEnv);
+    float amplitude = envGain * (float)CentibelsToGain(v.attenuationCb - modLfo * v.modLfoToVolumeCb);
+    v.lastAmplitude = amplitude;
+    float fade = 1.0f;
+    if (v.killing) {
+        v.killSamplesLeft = v.killSamplesLeft > (uint32_t)frames ? v.killSamplesLeft - (uint32_t)frames : 0;
+        fade = (float)v.killSamplesLeft / (float)v.killSamples;
+        if (v.killSamplesLeft == 0)
+            ended = true;
+    }
+    float a = amplitude * fade * kPcmScale;
+    float targetLeft = a * v.panLeft, targetRight = a * v.panRight;
+    float inv = 1.0f / (float)frames;
+    float gl = v.gainLeft, gr = v.gainRight;
+    float dl = (targetLeft - gl) * inv, dr = (targetRight - gr) * inv;
+    for (int i = 0; i < frames; ++i) {
+        gl += dl;
+        gr += dr;
+        left[i] += buf[i] * gl;
+        right[i] += buf[i] * gr;
+    }
+    v.gainLeft = targetLeft;
+    v.gainRight = targetRight;
+    if (reverb && chorus) {
+        float targetReverb = a * v.reverbSend, targetChorus = a * v.chorusSend;
+        float g1 = v.gainReverb, g2 = v.gainChorus;
+        float d1 = (targetReverb - g1) * inv, d2 = (targetChorus - g2) * inv;
+        if (targetReverb > 0.0f || g1 > 0.0f) {
+            for (int i = 0; i < frames; ++i) {
+                g1 += d1;
+                reverb[i] += buf[i] * g1;
+            }
+        }
+        if (targetChorus > 0.0f || g2 > 0.0f) {
+            for (int i = 0; i < frames; ++i) {
+                g2 += d2;
+                chorus[i] += buf[i] * g2;
+            }
+        }
+        v.gainReverb = targetReverb;
+        v.gainChorus = targetChorus;
+    } else {
+        v.gainReverb = v.gainChorus = 0.0f;
+    }
+    v.age += (uint64_t)frames;
+
+    if (v.volEnv.stage == ENV_DONE)
+        ended = true;
+    else if (v.volEnv.stage >= ENV_DECAY && envGain < kInaudible)
+        ended = true;
+    else if (v.volEnv.stage == ENV_RELEASE && amplitude < kInaudible)
+        ended = true;
+    if (ended)
+        v.state = VOICE_FREE;
+}
