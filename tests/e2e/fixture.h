@@ -51,6 +51,7 @@ protected:
         players_.emplace_back(new Player);
         Player* p = players_.back().get();
         p->SetStartFolder(folder);
+        p->SetProgram(program_);
         bool started = waitForWindow ? p->Start(tail) : p->Launch(tail);
         if (p->Process()) {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -61,7 +62,11 @@ protected:
 
     static std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+    // Later launches start this program instead of the player beside the driver.
+    void UseProgram(const std::string& exe) { program_ = exe; }
+
 private:
+    std::string program_;
     std::vector<std::unique_ptr<Player>> players_;
     std::thread watchdog_;
     std::mutex mutex_;
