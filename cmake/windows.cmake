@@ -68,6 +68,9 @@ if(PLAYER_TESTS AND PLAYER_X64)
     target_link_libraries(e2e_tests playercore gtest gtest_main ${WIN_LIBS})
     target_compile_definitions(e2e_tests PRIVATE TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
     add_dependencies(e2e_tests player)
+    if(TARGET midimix)
+      add_dependencies(e2e_tests midimix)   # the export test compares with its render
+    endif()
     gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES RESOURCE_LOCK gui)
     # Screenshots of the window under a virtual display, kept in artefacts/ for people to look at.
     add_test(NAME e2e_screenshots COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot.sh $<TARGET_FILE:player>)

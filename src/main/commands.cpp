@@ -303,6 +303,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView)
     case IDM_LOOP:      return 0;   // read at the end of the song
     case IDM_TRACKLIST: return OnTrackList();
     case IDM_VOLUME:    return OnVolume();
+    case IDM_SOUNDFONT: return OnSoundFont(hwnd);
     case IDM_ABOUT:     return ShowDialog(hwnd, IDD_ABOUT);
     case IDM_HELP:      return OnHelp(hwnd);
     }

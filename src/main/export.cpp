@@ -10,6 +10,7 @@
 #include <commdlg.h>
 
 #include "main/export_logic.h"
+#include "mmio/audioout.h"
 #include "mmio/mmio.h"
 #include "mmio/render.h"
 #include "synth/soundfont.h"
@@ -43,48 +44,13 @@ struct EXPORTJOB {
 
 // ---- The SoundFont -------------------------------------------------------------------
 
-static bool FileIsThere(const char* path)
-{
-    DWORD a = GetFileAttributesA(path);
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The first .sf2 file in name order in the program's own folder, then the system's General
-// MIDI SoundFont as Wine shows the Debian one.
+// The export sounds like the live output: the SoundFont the user chose, else the one the
+// player plays or would look for first.
 static bool FindExportSoundFont(char* path, size_t size)
 {
-    char exe[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, exe, sizeof exe);
-    char folder[MAX_PATH] = "";
-    if (n > 0 && n < sizeof exe)
-        FolderOf(exe, folder, sizeof folder);
-    if (folder[0]) {
-        char pattern[MAX_PATH];
-        snprintf(pattern, sizeof pattern, "%s*.sf2", folder);
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA(pattern, &fd);
-        char best[MAX_PATH] = "";
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (!best[0] || lstrcmpiA(fd.cFileName, best) < 0))
-                    lstrcpynA(best, fd.cFileName, sizeof best);
-            } while (FindNextFileA(h, &fd));
-            FindClose(h);
-        }
-        if (best[0] && snprintf(path, size, "%s%s", folder, best) < (int)size)
-            return true;
-    }
-    static const char* const kSystem[] = {
-        "Z:\\usr\\share\\sounds\\sf2\\default-GM.sf2",
-        "Z:\\usr\\share\\sounds\\sf2\\TimGM6mb.sf2",
-        "Z:\\usr\\share\\sounds\\sf2\\FluidR3_GM.sf2",
-    };
-    for (const char* candidate : kSystem)
-        if (FileIsThere(candidate)) {
-            lstrcpynA(path, candidate, (int)size);
-            return true;
-        }
-    return false;
+    path[0] = '\0';
+    SoundFontInUse(path, size);
+    return path[0] != '\0';
 }
 
 // ---- The worker ----------------------------------------------------------------------

@@ -42,6 +42,8 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView);
 LRESULT OnTimerTick(HWND hwnd);
 LRESULT OnSequencerNotify(HWND hwnd, WPARAM wParam, LPARAM lParam);
 LRESULT OnNotify(HWND hwnd, NMHDR* pnmh);
+// Music > SoundFont... (soundfontcmd.cpp).
+LRESULT OnSoundFont(HWND hwnd);
 
 // File > Export Audio...: the song as it sounds now, rendered to a WAV file (export.cpp).
 LRESULT OnExportAudio(HWND hwnd);

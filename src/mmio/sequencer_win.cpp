@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "mmio/audioout.h"
 #include "mmio/timeline.h"
 
 // ---- The choice of sequencer ---------------------------------------------------------
@@ -50,9 +51,11 @@ void SelectSequencer(void)
         UseOwnSequencer();
 }
 
-// ---- The default sink: the MIDI mapper, or silence, on the performance counter --------
+// ---- The default sink: the MIDI mapper on the performance counter, or the synthesizer --
+// ---- on the wave output's clock (see audioout_win.cpp) -------------------------------
 
 static HMIDIOUT hMidiOut;
+static BOOL fAudioOut;   // without a MIDI output device, or once the user chose a SoundFont
 static LONG nSinkOpens;
 static LONGLONG llCounterFreq;
 
@@ -61,7 +64,10 @@ static void DefaultOpen(void*)
     if (InterlockedIncrement(&nSinkOpens) != 1)
         return;
     timeBeginPeriod(1);   // waits of a millisecond or two must not round up to a 15 ms tick
-    if (midiOutGetNumDevs() > 0 && midiOutOpen(&hMidiOut, MIDI_MAPPER, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
+    fAudioOut = midiOutGetNumDevs() == 0 || UserChoseSoundFont();
+    if (fAudioOut)
+        AudioOutOpen();
+    else if (midiOutOpen(&hMidiOut, MIDI_MAPPER, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
         hMidiOut = nullptr;
 }
 
@@ -69,6 +75,8 @@ static void DefaultClose(void*)
 {
     if (InterlockedDecrement(&nSinkOpens) != 0)
         return;
+    if (fAudioOut)
+        AudioOutClose();
     if (hMidiOut) {
         midiOutReset(hMidiOut);
         midiOutClose(hMidiOut);
@@ -79,12 +87,18 @@ static void DefaultClose(void*)
 
 static void DefaultShortMsg(void*, DWORD msg)
 {
-    if (hMidiOut)
+    if (fAudioOut)
+        AudioOutShortMsg(msg);
+    else if (hMidiOut)
         midiOutShortMsg(hMidiOut, msg);
 }
 
 static void DefaultSysEx(void*, BYTE status, const BYTE* data, DWORD len)
 {
+    if (fAudioOut) {
+        AudioOutSysEx(status, data, len);
+        return;
+    }
     if (!hMidiOut || len == 0 || len > 0x100000)
         return;
     DWORD total = status == 0xF0 ? len + 1 : len;
@@ -110,6 +124,8 @@ static void DefaultSysEx(void*, BYTE status, const BYTE* data, DWORD len)
 
 static LONGLONG DefaultNow(void*)
 {
+    if (fAudioOut)
+        return AudioOutNow();
     if (!llCounterFreq) {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
@@ -124,6 +140,8 @@ static LONGLONG DefaultNow(void*)
 // alone overshoots by up to a millisecond.
 static BOOL DefaultWaitUntil(void* ctx, LONGLONG t, HANDLE hAbort)
 {
+    if (fAudioOut)
+        return AudioOutWaitUntil(t, hAbort);
     for (;;) {
         LONGLONG left = t - DefaultNow(ctx);
         if (left <= 0)

@@ -450,9 +450,9 @@ bool Loader::ReadTables()
         if (!src_.Read(c.at, tables_[t].data(), c.size))
             return Damaged(DAMAGE_CUT_SHORT);
     }
-    // Each table's records name their first record in the next one; the closing record names
-    // the other table's closing record. The preset and instrument headers' names of their
-    // first zone, then the zones' names of their first generator and modulator.
+    // Each record names its first record in the table below it (a preset its first zone, a
+    // zone its first generator and modulator; the same for instruments), and each closing
+    // record the closing record below.
     return CheckIndices(T_PHDR, 24, T_PBAG) && CheckIndices(T_PBAG, 0, T_PGEN) && CheckIndices(T_PBAG, 2, T_PMOD) &&
            CheckIndices(T_INST, 20, T_IBAG) && CheckIndices(T_IBAG, 0, T_IGEN) && CheckIndices(T_IBAG, 2, T_IMOD);
 }
@@ -546,8 +546,10 @@ void Loader::ReadZone(Table bags, Table gens, Table mods, uint32_t bag, bool pre
             z.set[oper] = true;
         }
     }
+    // A voice holds no more than SF_MAX_VOICE_MODS, so neither does a zone; the cap also keeps
+    // the search for identical ones short.
     uint32_t m0 = U16(Record(bags, bag) + 2), m1 = U16(Record(bags, bag + 1) + 2);
-    for (uint32_t i = m0; i < m1; ++i) {
+    for (uint32_t i = m0; i < m1 && z.mods.size() < SF_MAX_VOICE_MODS; ++i) {
         const uint8_t* r = Record(mods, i);
         SfModulator m = {U16(r), U16(r + 2), (int16_t)U16(r + 4), U16(r + 6), U16(r + 8)};
         if (!ModulatorIsValid(m))
@@ -570,6 +572,8 @@ void Inherit(RawZone& local, const RawZone& global)
         }
     size_t own = local.mods.size();
     for (const SfModulator& m : global.mods) {
+        if (local.mods.size() >= SF_MAX_VOICE_MODS)
+            break;
         bool replaced = false;
         for (size_t k = 0; k < own; ++k)
             replaced = replaced || SameModulator(local.mods[k], m);

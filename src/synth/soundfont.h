@@ -61,8 +61,8 @@ struct SfSample {
 // local zone over its global zone over the format's defaults) plus the preset's relative
 // ones (its local over its global), summed but not yet clamped; the generators a preset
 // may not set are the instrument's alone. gen[GEN_KEY_RANGE] and gen[GEN_VEL_RANGE] hold
-// the ranges both zones share (lo | hi << 8), gen[GEN_INSTRUMENT] and gen[GEN_SAMPLE_ID]
-// the indices sample points to. mods[] is the final list, each entry summed into its
+// the ranges both zones share (lo | hi << 8), gen[GEN_INSTRUMENT] the instrument's index
+// and gen[GEN_SAMPLE_ID] the index of the sample that sample points to. mods[] is the final list, each entry summed into its
 // destination: the default modulators with the instrument's replacing identical ones (same
 // sources, destination and transform), then the preset's, which add. Every entry has known
 // sources and transform, a generator or GEN_INITIAL_PITCH as destination, and an amount
@@ -112,5 +112,6 @@ int PresetBank(const SoundFont* sf, int preset);
 int PresetProgram(const SoundFont* sf, int preset);
 
 // The voices a note of key and velocity sounds on the preset: fills at most max zones and
-// returns how many it filled.
+// returns how many it filled. Allocates nothing; a preset examines at most 16,384 instrument
+// zones per note (real fonts need under a thousand), so the audio thread may call it.
 int FindNoteZones(const SoundFont* sf, int preset, int key, int velocity, NoteZone* out, int max);

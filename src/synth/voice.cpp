@@ -3,6 +3,10 @@
 #include <cstring>
 #include "synth/modulator.h"
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the sample gather reads 16-bit frames in pairs, little-endian"
+#endif
+
 // Below this amplitude (about -137 dB) a voice is inaudible and ends.
 static const float kInaudible = 1.4e-7f;
 static const float kPcmScale = 1.0f / 32768.0f;
@@ -107,7 +111,7 @@ float VolumeEnvelopeGain(const Envelope& e)
     case ENV_DELAY: return 0.0f;
     case ENV_ATTACK: return e.value;
     case ENV_DONE: return 0.0f;
-    default: return (float)std::pow(10.0, (e.value - 1.0) * 96.0 / 20.0);
+    default: return std::exp2((e.value - 1.0f) * (96.0f / 20.0f * 3.32192809f));
     }
 }
 
@@ -159,19 +163,42 @@ void SetLowPass(LowPass& f, float cutoffHz, float resonanceDb, float rateHz)
 
 void RunLowPass(LowPass& f, float* buf, int frames)
 {
-    float x1 = f.x1, x2 = f.x2, y1 = f.y1, y2 = f.y2;
+    // The feed-forward half has no recursion: all frames at once.
+    float u[SYNTH_BLOCK];
     const float b0 = f.b0, b1 = f.b1, b2 = f.b2, a1 = f.a1, a2 = f.a2;
-    for (int i = 0; i < frames; ++i) {
-        float x = buf[i];
-        float y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1; x1 = x;
-        y2 = y1; y1 = y;
+    float x1 = f.x1, x2 = f.x2;
+    u[0] = b0 * buf[0] + b1 * x1 + b2 * x2;
+    if (frames > 1)
+        u[1] = b0 * buf[1] + b1 * buf[0] + b2 * x1;
+    for (int i = 2; i < frames; ++i)
+        u[i] = b0 * buf[i] + b1 * buf[i - 1] + b2 * buf[i - 2];
+    f.x1 = buf[frames - 1];
+    f.x2 = frames > 1 ? buf[frames - 2] : x1;
+
+    // The recursion two frames per step: the second frame's output written in terms of the
+    // same two earlier outputs as the first's, so each step waits for one multiply-add only.
+    const float c1 = a1 * a1 - a2, c2 = a1 * a2;
+    float y1 = f.y1, y2 = f.y2;
+    int i = 0;
+    for (; i + 1 < frames; i += 2) {
+        float first = (u[i] - a2 * y2) - a1 * y1;
+        float second = ((u[i + 1] - a1 * u[i]) + c2 * y2) + c1 * y1;
+        buf[i] = first;
+        buf[i + 1] = second;
+        y2 = first;
+        y1 = second;
+    }
+    if (i < frames) {
+        float y = (u[i] - a2 * y2) - a1 * y1;
         buf[i] = y;
+        y2 = y1;
+        y1 = y;
     }
     // Flush values too small to hear before they become denormal.
     if (std::fabs(y1) < 1e-20f) y1 = 0.0f;
     if (std::fabs(y2) < 1e-20f) y2 = 0.0f;
-    f.x1 = x1; f.x2 = x2; f.y1 = y1; f.y2 = y2;
+    f.y1 = y1;
+    f.y2 = y2;
 }
 
 // ---- Voice -----------------------------------------------------------------------------------
@@ -322,6 +349,27 @@ static float PointAt(const Voice& v, int64_t j, bool looping)
     return (float)v.pcm[j];
 }
 
+// Asks the memory system for the frames the voice's next block will read: with a few
+// hundred voices streaming from all over the font, the hardware's own prefetching loses
+// track, and waiting for memory would cost more than the arithmetic.
+static void PrefetchNextBlock(const Voice& v, uint64_t step, bool looping)
+{
+#if defined(__GNUC__)
+    uint64_t first = v.phase >> 32;
+    uint64_t last = first + ((step * SYNTH_BLOCK) >> 32) + 3;
+    uint64_t limit = looping ? v.loopEnd : v.end;
+    if (last > limit)
+        last = limit;
+    const char* p = (const char*)(v.pcm + first);
+    for (uint64_t bytes = 0; first + bytes / 2 < last; bytes += 64)
+        __builtin_prefetch(p + bytes);
+    if (looping && last == limit)
+        __builtin_prefetch(v.pcm + v.loopStart);
+#else
+    (void)v; (void)step; (void)looping;
+#endif
+}
+
 // Interpolated samples into out; returns how many before a sample without a loop ended.
 static int FillSamples(Voice& v, float* out, int frames, uint64_t step)
 {
@@ -351,12 +399,26 @@ static int FillSamples(Voice& v, float* out, int frames, uint64_t step)
             uint64_t limit = (uint64_t)(hi + 1) << 32;
             uint64_t n = (limit - ph + step - 1) / step;
             int count = n < (uint64_t)(frames - i) ? (int)n : frames - i;
+            // Gather the four points of each frame as two pairs of 16-bit words, then
+            // interpolate them all in a loop the compiler turns into vector code.
+            uint32_t pairA[SYNTH_BLOCK], pairB[SYNTH_BLOCK];
+            int32_t frac[SYNTH_BLOCK];
             for (int k = 0; k < count; ++k) {
-                const int16_t* p = pcm + (ph >> 32);
-                float f = (float)(uint32_t)ph * (1.0f / 4294967296.0f);
-                out[i++] = InterpolateCubic(p[-1], p[0], p[1], p[2], f);
+                uint64_t four;
+                std::memcpy(&four, pcm + (ph >> 32) - 1, 8);
+                pairA[k] = (uint32_t)four;
+                pairB[k] = (uint32_t)(four >> 32);
+                frac[k] = (int32_t)((uint32_t)ph >> 8);
                 ph += step;
             }
+            float* o = out + i;
+            for (int k = 0; k < count; ++k) {
+                // Little-endian: the earlier frame is the low word.
+                float x0 = (float)((int32_t)(pairA[k] << 16) >> 16), x1 = (float)((int32_t)pairA[k] >> 16);
+                float x2 = (float)((int32_t)(pairB[k] << 16) >> 16), x3 = (float)((int32_t)pairB[k] >> 16);
+                o[k] = InterpolateCubic(x0, x1, x2, x3, (float)frac[k] * (1.0f / 16777216.0f));
+            }
+            i += count;
         } else {
             float f = (float)(uint32_t)ph * (1.0f / 4294967296.0f);
             out[i++] = InterpolateCubic(PointAt(v, idx - 1, looping), PointAt(v, idx, looping),
@@ -365,6 +427,7 @@ static int FillSamples(Voice& v, float* out, int frames, uint64_t step)
         }
     }
     v.phase = ph;
+    PrefetchNextBlock(v, step, looping);
     return i;
 }
 
@@ -379,7 +442,7 @@ void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right
 
     double cents = v.pitchCents + ch.tuningCents + modLfo * v.modLfoToPitch + vibLfo * v.vibLfoToPitch +
                    modEnv * v.modEnvToPitch;
-    double ratio = v.rateRatio * std::exp2(cents / 1200.0);
+    double ratio = v.rateRatio * std::exp2((float)cents * (1.0f / 1200.0f));
     ratio = Clamp(ratio, 1.0 / 65536.0, 256.0);
     uint64_t step = (uint64_t)(ratio * 4294967296.0);
 
@@ -391,14 +454,23 @@ void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right
 
     if (v.filterOn) {
         float fcCents = v.filterCutoffCents + modLfo * v.modLfoToFilter + modEnv * v.modEnvToFilter;
-        float fcHz = Clamp((float)AbsoluteCentsToHz(fcCents), 20.0f, 0.45f * rateHz);
-        if (std::fabs(fcHz - v.filter.cutoffHz) > 0.001f * fcHz || v.filter.resonanceDb != v.filterResonanceDb)
-            SetLowPass(v.filter, fcHz, v.filterResonanceDb, rateHz);
-        RunLowPass(v.filter, buf, frames);
+        float maxHz = 0.45f * rateHz;
+        float fcHz = Clamp(8.176f * std::exp2(fcCents * (1.0f / 1200.0f)), 20.0f, maxHz);
+        if (fcHz >= maxHz && v.filterResonanceDb <= 0.0f) {
+            // Wide open and without resonance the filter passes everything it hears: skip it,
+            // keeping its state as a transparent filter's so that it can take over smoothly.
+            LowPass& f = v.filter;
+            f.x2 = f.y2 = frames >= 2 ? buf[frames - 2] : f.x1;
+            f.x1 = f.y1 = buf[frames - 1];
+        } else {
+            if (std::fabs(fcHz - v.filter.cutoffHz) > 0.001f * fcHz || v.filter.resonanceDb != v.filterResonanceDb)
+                SetLowPass(v.filter, fcHz, v.filterResonanceDb, rateHz);
+            RunLowPass(v.filter, buf, frames);
+        }
     }
 
     float envGain = VolumeEnvelopeGain(v.volEnv);
-    float amplitude = envGain * (float)CentibelsToGain(v.attenuationCb - modLfo * v.modLfoToVolumeCb);
+    float amplitude = envGain * std::exp2((v.attenuationCb - modLfo * v.modLfoToVolumeCb) * (-3.32192809f / 200.0f));
     v.lastAmplitude = amplitude;
     float fade = 1.0f;
     if (v.killing) {
@@ -409,32 +481,29 @@ void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right
     }
     float a = amplitude * fade * kPcmScale;
     float targetLeft = a * v.panLeft, targetRight = a * v.panRight;
+    // Gains ramp linearly across the block; each frame's gain is computed from its index so
+    // that the loops have no dependency from one frame to the next.
     float inv = 1.0f / (float)frames;
-    float gl = v.gainLeft, gr = v.gainRight;
-    float dl = (targetLeft - gl) * inv, dr = (targetRight - gr) * inv;
+    const float gl = v.gainLeft, gr = v.gainRight;
+    const float dl = (targetLeft - gl) * inv, dr = (targetRight - gr) * inv;
     for (int i = 0; i < frames; ++i) {
-        gl += dl;
-        gr += dr;
-        left[i] += buf[i] * gl;
-        right[i] += buf[i] * gr;
+        float t = (float)(i + 1);
+        left[i] += buf[i] * (gl + dl * t);
+        right[i] += buf[i] * (gr + dr * t);
     }
     v.gainLeft = targetLeft;
     v.gainRight = targetRight;
     if (reverb && chorus) {
         float targetReverb = a * v.reverbSend, targetChorus = a * v.chorusSend;
-        float g1 = v.gainReverb, g2 = v.gainChorus;
-        float d1 = (targetReverb - g1) * inv, d2 = (targetChorus - g2) * inv;
+        const float g1 = v.gainReverb, g2 = v.gainChorus;
+        const float d1 = (targetReverb - g1) * inv, d2 = (targetChorus - g2) * inv;
         if (targetReverb > 0.0f || g1 > 0.0f) {
-            for (int i = 0; i < frames; ++i) {
-                g1 += d1;
-                reverb[i] += buf[i] * g1;
-            }
+            for (int i = 0; i < frames; ++i)
+                reverb[i] += buf[i] * (g1 + d1 * (float)(i + 1));
         }
         if (targetChorus > 0.0f || g2 > 0.0f) {
-            for (int i = 0; i < frames; ++i) {
-                g2 += d2;
-                chorus[i] += buf[i] * g2;
-            }
+            for (int i = 0; i < frames; ++i)
+                chorus[i] += buf[i] * (g2 + d2 * (float)(i + 1));
         }
         v.gainReverb = targetReverb;
         v.gainChorus = targetChorus;

@@ -2,6 +2,8 @@
 // a progress dialog; the same audio as midimix --render of the same edits; a cancelled or
 // failed export leaves no file behind and an existing one untouched.
 #include "e2e/fixture.h"
+#include "sf2build.h"
+#include "synth/soundfont.h"
 
 namespace e2e {
 namespace {
@@ -144,6 +146,41 @@ TEST_F(Export, TheMixAsHeardIsWrittenAsMidimixRendersIt)
     std::string plain = WorkDir() + "plain song.wav";
     ASSERT_EQ(RunMidimix(Quoted(path) + " --render " + Quoted(plain), 30000), 0);
     EXPECT_NE(ReadBytes(plain), exported);
+}
+
+// The export sounds like the live output: with the SoundFont chosen through SoundFont...
+TEST_F(Export, TheChosenSoundFontIsTheOneExported)
+{
+    sf2::Font font;
+    int sample = font.AddSample(sf2::Sample("square", sf2::Square(4410, 100)));
+    int inst = font.AddInstrument(sf2::Instrument("Square").Add(sf2::Zone().Gen(GEN_SAMPLE_MODES, 1).Sample(sample)));
+    font.AddPreset(sf2::Preset("Square", 0, 0).Add(sf2::Zone().Instrument(inst)));
+    std::string fontPath = WriteWorkFile("export square.sf2", font.Bytes());
+    std::string path = WriteWorkFile("square song.mid", ShortSong(4));
+    Player* p = Launch(Quoted(path));
+    ASSERT_TRUE(p);
+
+    p->PostCommand(IDM_SOUNDFONT);
+    HWND dialog = p->WaitDialog(8000);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(p->FillFileDialog(dialog, fontPath));
+    ASSERT_TRUE(p->WaitGone(dialog, 5000));
+    ASSERT_TRUE(p->Sync());
+    EXPECT_TRUE(p->Dialogs().empty());
+
+    std::string target = WorkDir() + "square song.wav";
+    DeleteFileA(target.c_str());
+    ASSERT_TRUE(ChooseTarget(p, target));
+    ASSERT_TRUE(WaitExported(p, target, 30000)) << "the export did not end";
+    EXPECT_TRUE(p->Dialogs().empty());
+    Bytes exported = ReadBytes(target);
+
+    std::string again = WorkDir() + "square again.wav";
+    ASSERT_EQ(RunMidimix(Quoted(path) + " --soundfont " + Quoted(fontPath) + " --render " + Quoted(again), 30000), 0);
+    EXPECT_TRUE(ReadBytes(again) == exported) << "the export is not midimix's render with the chosen SoundFont";
+    std::string system = WorkDir() + "square system.wav";
+    ASSERT_EQ(RunMidimix(Quoted(path) + " --render " + Quoted(system), 30000), 0);
+    EXPECT_FALSE(ReadBytes(system) == exported) << "the export ignored the chosen SoundFont";
 }
 
 TEST_F(Export, CancelKeepsTheExistingFile)

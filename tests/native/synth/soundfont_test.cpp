@@ -626,6 +626,25 @@ TEST(SoundFontModulators, AZoneWithTooManyKeepsTheFirst)
     EXPECT_EQ(z.mods[10].amount, 1);
 }
 
+TEST(SoundFontModulators, TensOfThousandsInOneZoneLoadQuickly)
+{
+    std::vector<int> controllers;
+    for (int c = 1; c < 120; ++c)
+        if (c != 6 && c != 32 && c != 38 && (c < 98 || c > 101))
+            controllers.push_back(c);
+    sf2::Zone inst;
+    for (int trans : {0, 2})
+        for (int a : controllers)
+            for (int b : controllers)
+                inst.Mod((uint16_t)(0x0080 | a), GEN_PAN, 1, (uint16_t)(0x0080 | b), (uint16_t)trans);
+    ASSERT_GT(inst.mods.size(), 20000u);
+    auto t0 = std::chrono::steady_clock::now();
+    FontPtr font = OneZoneFont(inst, sf2::Zone());
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(seconds, 2.0);   // all distinct: each against every other is some 300 million comparisons
+    EXPECT_EQ(OnlyZone(font.get()).nMods, SF_MAX_VOICE_MODS);
+}
+
 // ---- Presets -------------------------------------------------------------------------------
 
 FontPtr PresetsFont(const std::vector<std::pair<int, int>>& bankPrograms)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "mmio/timeline.h"
 #include "sf2build.h"
+#include "smfbuild.h"
 #include "synth/soundfont.h"
 #include "synth/synth.h"
 #include "synth/voice.h"
@@ -703,29 +705,84 @@ std::vector<uint8_t> ReadAll(const char* path)
     return b;
 }
 
-TEST(SynthRealFont, TimGM6mbPlaysTheDemoLoudAndUnclipped)
+// Sixteen channels of sections holding overlapping chords, drums on channel index 9: a
+// dense orchestral texture of well over a hundred voices on a General MIDI font.
+std::vector<uint8_t> DenseSong(int beats)
 {
-    const char* path = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-    FILE* probe = fopen(path, "rb");
-    if (!probe)
-        GTEST_SKIP() << "no " << path;
-    fclose(probe);
+    static const int programs[16] = {48, 49, 44, 45, 60, 61, 57, 73, 71, 0, 52, 89, 46, 32, 95, 42};
+    static const int chords[4][3] = {{0, 4, 7}, {-3, 0, 4}, {-7, -3, 0}, {-5, -1, 2}};
+    const uint32_t ppq = 96;
+    smf::File file(1, ppq);
+    file.Add(smf::Track().Tempo(0, 500000).End());
+    for (int c = 0; c < 16; ++c) {
+        smf::Track t;
+        t.Program(0, c, programs[c]).Volume(0, c, 110).Pan(0, c, 8 * c);
+        uint32_t pending = 0;
+        for (int beat = 0; beat < beats; ++beat) {
+            int octave = c == 13 ? 36 : (c < 4 ? 60 : 48 + (c % 3) * 12);
+            if (c == 9) {
+                t.NoteOn(pending, c, beat % 2 ? 38 : 36, 110).NoteOn(0, c, 42, 90);
+                t.NoteOff(ppq / 2, c, beat % 2 ? 38 : 36, 0).NoteOff(0, c, 42, 0);
+                pending = ppq / 2;
+                continue;
+            }
+            const int* chord = chords[(beat / 4) % 4];
+            for (int n = 0; n < 3; ++n) {
+                t.NoteOn(pending, c, octave + chord[n], 90 + (beat * 7 + n * 5 + c) % 37);
+                pending = 0;
+            }
+            for (int n = 0; n < 3; ++n) {
+                t.NoteOff(n == 0 ? ppq : 0, c, octave + chord[n], 0);
+            }
+        }
+        file.Add(t.End(pending));
+    }
+    return file.Bytes();
+}
+
+// The real fonts: Debian's TimGM6mb always when installed, FluidR3 (145 MB) only with
+// PLAYER_LARGE_SOUNDFONT=1 in the environment.
+TEST(SynthRealFont, PlaysTheDemoAndADenseSongLoudAndUnclipped)
+{
+    struct Case { const char* path; bool large; } fonts[] = {
+        {"/usr/share/sounds/sf2/TimGM6mb.sf2", false},
+        {"/usr/share/sounds/sf2/FluidR3_GM.sf2", true},
+    };
     std::string here = __FILE__;
     std::vector<uint8_t> demo = ReadAll((here.substr(0, here.rfind("tests/native/")) + "res/demo.mid").c_str());
     ASSERT_FALSE(demo.empty());
-    SoundFont* sf = nullptr;
-    char message[256];
-    ASSERT_EQ(LoadSoundFontFile(path, &sf, message, sizeof message), SF_LOAD_OK) << message;
-    for (bool effects : {false, true}) {
-        SCOPED_TRACE(effects ? "effects on" : "effects off");
-        SongRender r = PlaySong(sf, demo, effects);
-        EXPECT_TRUE(r.finite);
-        EXPECT_EQ(r.clipped, 0);
-        EXPECT_GE(r.peakDbfs, -12.0);
-        EXPECT_LE(r.peakDbfs, -1.0 + 0.01);
-        EXPECT_GT(r.maxVoices, 4);
+    std::vector<uint8_t> dense = DenseSong(16);
+    int played = 0;
+    for (const Case& font : fonts) {
+        SCOPED_TRACE(font.path);
+        FILE* probe = fopen(font.path, "rb");
+        if (!probe)
+            continue;
+        fclose(probe);
+        const char* large = getenv("PLAYER_LARGE_SOUNDFONT");
+        if (font.large && !(large && large[0] == '1'))
+            continue;
+        SoundFont* sf = nullptr;
+        char message[256];
+        ASSERT_EQ(LoadSoundFontFile(font.path, &sf, message, sizeof message), SF_LOAD_OK) << message;
+        struct Song { const char* name; const std::vector<uint8_t>* smf; bool effects; int minVoices; } songs[] = {
+            {"demo, effects on", &demo, true, 4},
+            {"dense song, effects off", &dense, false, 100},
+        };
+        for (const Song& song : songs) {
+            SCOPED_TRACE(song.name);
+            SongRender r = PlaySong(sf, *song.smf, song.effects);
+            EXPECT_TRUE(r.finite);
+            EXPECT_EQ(r.clipped, 0);
+            EXPECT_GE(r.peakDbfs, -12.0);
+            EXPECT_LE(r.peakDbfs, -1.0 + 0.01);
+            EXPECT_GT(r.maxVoices, song.minVoices);
+        }
+        FreeSoundFont(sf);
+        ++played;
     }
-    FreeSoundFont(sf);
+    if (played == 0)
+        GTEST_SKIP() << "no SoundFont installed";
 }
 
 }  // namespace

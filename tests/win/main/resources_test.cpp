@@ -91,7 +91,7 @@ TEST(Resources, MenuHasThreePopupsWithNewAndHelpGrayed)
          {"&Export Audio...", 104, true}, {"-", 0, false},
          {"E&xit", 106, false}},
         {{"&Play", 205, false}, {"&Stop", 204, false}, {"P&ause", 206, false}, {"-", 0, false},
-         {"&Record Track", 207, false}},
+         {"&Record Track", 207, false}, {"-", 0, false}, {"Sound&Font...", 303, false}},
         {{"&Help", 401, true}, {"-", 0, false}, {"&About Zulin Player...", 400, false}},
     };
     for (int i = 0; i < 3; i++) {

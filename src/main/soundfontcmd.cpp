@@ -1,0 +1,61 @@
+// Music > SoundFont...: the user's choice of the SoundFont the synthesizer plays from.
+#include "main/main.h"
+
+#include <commdlg.h>
+
+#include "mmio/audioout.h"
+#include "mmio/mmio.h"
+#include "synth/soundfont.h"
+
+// Display text and pattern pairs, ending in an empty pair.
+static const char szSoundFontFilter[] = "SoundFont Files (*.sf2)\0*.sf2\0";
+
+static BOOL fOwnSequencerForSoundFont;
+
+// Where the platform's sequencer plays (a machine with a MIDI output device), a chosen
+// SoundFont takes playback to the own sequencer and the synthesizer; a song that plays
+// goes on from where it was, a paused one resumes there.
+static void PlayThroughSoundFont(HWND hwnd)
+{
+    if (midiOutGetNumDevs() == 0 || fOwnSequencerForSoundFont)
+        return;   // the own sequencer plays already
+    fOwnSequencerForSoundFont = TRUE;
+    const BOOL playing = nMode == MODE_PLAY;
+    if (playing)
+        dwPlayPos = mcimidiPosition(wOutDeviceID);
+    if (wOutDeviceID != 0) {
+        mcimidiStop(wOutDeviceID);
+        mcimidiClose(wOutDeviceID);
+        wOutDeviceID = 0;
+    }
+    UseOwnSequencer();
+    if (fFileLoaded && nMode != MODE_STOP) {
+        wOutDeviceID = mcimidiOpen(sTmpName);
+        if (playing)
+            mcimidiPlay(hwnd, wOutDeviceID);
+    }
+}
+
+LRESULT OnSoundFont(HWND hwnd)
+{
+    char path[MAX_PATH];
+    SoundFontInUse(path, sizeof path);
+    OPENFILENAMEA ofn;
+    ZeroMemory(&ofn, sizeof ofn);
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.hwndOwner = hwnd;
+    ofn.lpstrFilter = szSoundFontFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = sizeof path;
+    ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES;
+    if (!GetOpenFileNameA(&ofn))
+        return 0;   // cancelled: the SoundFont in use stays
+    char message[320];
+    if (ChooseSoundFont(path, message, sizeof message) != SF_LOAD_OK) {
+        MessageBoxA(hwnd, message, "Attention", MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
+    PlayThroughSoundFont(hwnd);
+    return 0;
+}
