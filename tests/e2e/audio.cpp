@@ -71,7 +71,16 @@ bool Recorder::Start(DWORD ms)
         return false;
     RunRecorderScript("start " + Env("XDG_RUNTIME_DIR") + " " + Env("PLAYER_AUDIO_SINK") + " " + unixRaw);
     running_ = true;
-    return WaitFor([&] { return FileSize(raw_) >= 4 * 441; }, ms);
+    if (!WaitFor([&] { return FileSize(raw_) >= 4 * 441; }, ms))
+        return false;
+    // A short mark through this process's own wave output: it reaches the recording by the
+    // same path and with the same delay as the player's sound, so it places the recording
+    // on the clock the test reads far better than the recorder's end does.
+    audio::Stereo mark = audio::SilenceOf(0.12);
+    audio::AddTone(mark, kMarkHz, 0.25, 0.0, 0.06);
+    markTick_ = GetTickCount();
+    marked_ = PlayThroughWaveOut(mark);
+    return true;
 }
 
 audio::Stereo Recorder::Stop(DWORD ms)
@@ -88,6 +97,9 @@ audio::Stereo Recorder::Stop(DWORD ms)
     Bytes bytes = ReadBytes(raw_);
     s = audio::FromS16(bytes.data(), bytes.size());
     startTick_ = asked - (DWORD)(s.seconds() * 1000.0);
+    std::vector<double> heard = marked_ ? audio::Onsets(audio::ToneTrack(s, kMarkHz), -30.0, -45.0) : std::vector<double>();
+    if (!heard.empty())
+        startTick_ = markTick_ - (DWORD)(heard[0] * 1000.0);
     return s;
 }
 

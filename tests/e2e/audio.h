@@ -22,9 +22,11 @@ public:
 
     // Starts recording and waits until the samples flow (the recorder takes about a second
     // to connect); false when they do not within ms.
+    // Then it plays a 60 ms mark of kMarkHz that places the recording on the clock.
     bool Start(DWORD ms = 10000);
-    // Stops and returns what was recorded. The last sample was recorded at about
-    // EndTick(): the recording ends when the recorder stops, to within about 0.1 s.
+    static constexpr double kMarkHz = 2960.0;
+    // Stops and returns what was recorded, placed on the clock by the mark (else by its
+    // end: the recording ends when the recorder stops, to within a few tenths of a second).
     audio::Stereo Stop(DWORD ms = 10000);
     bool Running() const { return running_; }
     // GetTickCount() when the recording's first frame sounded (its end placed on the clock).
@@ -36,6 +38,8 @@ private:
     std::string raw_;        // Windows path of the recording
     bool running_ = false;
     DWORD startTick_ = 0;
+    DWORD markTick_ = 0;
+    bool marked_ = false;
 };
 
 // Plays 16-bit stereo 44,100 Hz samples through the wave output from this process, waiting
