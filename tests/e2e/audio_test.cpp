@@ -233,8 +233,8 @@ TEST_F(Live, OnBoxAndSoloChooseWhatIsHeard)
     ASSERT_TRUE(p->Click(p->Row(1, 0)));   // the solo moves to the beat
     Pause(1500);
     DWORD releaseAt = GetTickCount();
-    ASSERT_TRUE(p->Click(p->Row(1, 0)));   // released
-    Pause(1500);
+    ASSERT_TRUE(p->Click(p->Row(1, 0)));   // released: the held notes come back with their next one
+    Pause(2500);
     Stereo s = Finish();
 
     auto heard = [&](int track, DWORD from, DWORD to) {
