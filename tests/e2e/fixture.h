@@ -16,12 +16,15 @@ namespace e2e {
 class PlayerTest : public ::testing::Test {
 protected:
     static constexpr DWORD kTimeLimitMs = 60000;
+    // A test that runs longer by design (the soak) says so here.
+    virtual DWORD TimeLimitMs() const { return kTimeLimitMs; }
 
     void SetUp() override
     {
-        watchdog_ = std::thread([this] {
+        const DWORD limitMs = TimeLimitMs();
+        watchdog_ = std::thread([this, limitMs] {
             std::unique_lock<std::mutex> lock(mutex_);
-            if (!done_cv_.wait_for(lock, std::chrono::milliseconds(kTimeLimitMs), [this] { return done_; })) {
+            if (!done_cv_.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return done_; })) {
                 fired_ = true;
                 for (HANDLE h : processes_)
                     TerminateProcess(h, 3);
@@ -39,7 +42,7 @@ protected:
         watchdog_.join();
         for (auto& p : players_)
             p->Quit(3000);
-        EXPECT_FALSE(fired_) << "the test ran past its time limit of " << kTimeLimitMs / 1000 << " s";
+        EXPECT_FALSE(fired_) << "the test ran past its time limit of " << TimeLimitMs() / 1000 << " s";
     }
 
     // Starts a player with this command-line tail; null when it does not come up.
@@ -48,6 +51,7 @@ protected:
         players_.emplace_back(new Player);
         Player* p = players_.back().get();
         p->SetStartFolder(folder);
+        p->SetProgram(program_);
         bool started = waitForWindow ? p->Start(tail) : p->Launch(tail);
         if (p->Process()) {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -58,7 +62,11 @@ protected:
 
     static std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+    // Later launches start this program instead of the player beside the driver.
+    void UseProgram(const std::string& exe) { program_ = exe; }
+
 private:
+    std::string program_;
     std::vector<std::unique_ptr<Player>> players_;
     std::thread watchdog_;
     std::mutex mutex_;

@@ -321,7 +321,7 @@ bool Player::Start(const std::string& tail, bool visibleWindow)
 
 bool Player::Launch(const std::string& tail)
 {
-    std::string exe = ExeDir() + "player.exe";
+    std::string exe = program_.empty() ? ExeDir() + "player.exe" : program_;
     std::string cmd = "\"" + exe + "\"";
     if (!tail.empty())
         cmd += " " + tail;

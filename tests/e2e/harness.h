@@ -63,6 +63,8 @@ public:
     bool Launch(const std::string& tail);
     // The folder the player starts in (default: the driver's own).
     void SetStartFolder(const std::string& dir) { startFolder_ = dir; }
+    // The program started (default: player.exe beside the driver).
+    void SetProgram(const std::string& exe) { program_ = exe; }
     bool FindMain(DWORD ms, bool visible = true);
     // Exit command, wait; TerminateProcess as the last resort. Dismisses boxes on the way.
     bool Quit(DWORD ms = 8000);
@@ -139,6 +141,7 @@ private:
     DWORD pid_ = 0;
     HWND main_ = NULL;
     std::string startFolder_;
+    std::string program_;
 };
 
 // Started under the name of a program the player runs (the volume control), the driver

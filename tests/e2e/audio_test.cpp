@@ -1,0 +1,443 @@
+// What the user hears: the recording chain itself, then the player's own sound.
+#include <cmath>
+#include "e2e/audio.h"
+#include "e2e/fixture.h"
+#include "e2e/tones.h"
+
+namespace e2e {
+namespace {
+
+using namespace audio;
+
+#define SKIP_WITHOUT_AUDIO()                              \
+    do {                                                  \
+        std::string why = AudioUnavailable();             \
+        if (!why.empty())                                 \
+            GTEST_SKIP() << why;                          \
+    } while (0)
+
+// The chain every audio test stands on: what a program under Wine plays through the wave
+// output arrives in the recording, at its level, in its order and with its silences.
+TEST(AudioHarness, RecordsWhatTheWaveOutputPlays)
+{
+    SKIP_WITHOUT_AUDIO();
+    Stereo played = SilenceOf(1.2);
+    AddTone(played, 440.0, 0.5, 0.1, 0.4, 1.0, 0.25);    // quieter on the right
+    AddTone(played, 659.26, 0.25, 0.6, 1.0);
+    Recorder rec;
+    ASSERT_TRUE(rec.Start()) << "the recorder did not start";
+    DWORD before = GetTickCount();
+    ASSERT_TRUE(PlayThroughWaveOut(played));
+    Pause(300);
+    Stereo got = rec.Stop();
+    ASSERT_GT(got.seconds(), 1.2);
+
+    std::vector<double> a = Onsets(ToneTrack(got, 440.0), -20.0, -40.0);
+    std::vector<double> b = Onsets(ToneTrack(got, 659.26), -20.0, -40.0);
+    ASSERT_EQ(a.size(), 1u);
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_NEAR(b[0] - a[0], 0.5, 0.02) << "the recording is not paced as played";
+    // Placed on the wall clock, the first tone sounds after the program wrote it, within
+    // what a loaded machine may delay a stream.
+    EXPECT_GT(a[0], rec.SecondsAt(before) - 0.15);
+    EXPECT_LT(a[0], rec.SecondsAt(before) + 1.5);
+    EXPECT_NEAR(LevelDb(got, 659.26, b[0] + 0.05, b[0] + 0.35), Db(0.25), 0.5);
+    EXPECT_NEAR(BalanceDb(got, 440.0, a[0] + 0.05, a[0] + 0.25), Db(0.25), 0.5);
+    // Between and after the tones: nothing.
+    EXPECT_LT(MaxDb(RmsTrack(got), a[0] + 0.33, b[0] - 0.03), -60.0);
+    EXPECT_LT(MaxDb(RmsTrack(got), b[0] + 0.43, got.seconds()), -60.0);
+}
+
+
+// Level change of CC7 value v against 127, as the SoundFont default modulator gives it
+// (concave, 960 cB over the range): 40 log10(v / 127) dB.
+double VolumeCurveDb(int from, int to)
+{
+    return 40.0 * std::log10((double)to / from);
+}
+
+// Right over left in dB for CC10 value v: the pan generator (bipolar, -500..500 of 0.1%)
+// through the sine/cosine pan law.
+double PanLawDb(int v)
+{
+    const double pi = 3.14159265358979323846;
+    double pan = 500.0 * (2.0 * v / 127.0 - 1.0);
+    double angle = pi / 2.0 * (pan + 500.0) / 1000.0;
+    return 20.0 * std::log10(std::tan(angle));
+}
+
+// Median of a track's note levels over the notes starting in [from, to).
+double NotesLevelDb(const Stereo& s, const TonePart& t, double offset, double from, double to)
+{
+    std::vector<double> levels;
+    for (double on : t.onsets)
+        if (on >= from && on < to)
+            levels.push_back(LevelDb(s, t.hz, offset + on + 0.04, offset + on + t.noteSeconds - 0.04));
+    if (levels.empty())
+        return -180.0;
+    std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
+    return levels[levels.size() / 2];
+}
+
+class Heard : public PlayerTest {
+protected:
+    static constexpr double kLead = 0.1;   // silence put before an exported file
+    void SetUp() override
+    {
+        PlayerTest::SetUp();
+        UseProgram(TonePlayer());
+    }
+
+    // Runs File > Export Audio... into target and reads the file back.
+    bool ExportTo(Player* p, const std::string& target, Stereo* out)
+    {
+        DeleteFileA(target.c_str());
+        p->PostCommand(IDM_EXPORT);
+        HWND dialog = p->WaitDialog(8000);
+        if (!dialog || !p->FillFileDialog(dialog, target))
+            return false;
+        bool done = WaitFor([&] {
+            for (HWND h : p->Dialogs())
+                if (h == dialog || WindowText(h) == "Exporting Audio")
+                    return false;
+            return FileExists(target);
+        }, 30000);
+        if (!done || !p->Dialogs().empty())
+            return false;
+        Bytes wav = ReadBytes(target);
+        if (wav.size() < 44 || std::string(wav.begin(), wav.begin() + 4) != "RIFF")
+            return false;
+        // A tenth of a second of silence in front, so that a note at the very start has an
+        // attack to be found like any other; times are given back without it.
+        Stereo file = FromS16(wav.data() + 44, wav.size() - 44);
+        *out = SilenceOf(kLead);
+        out->left.insert(out->left.end(), file.left.begin(), file.left.end());
+        out->right.insert(out->right.end(), file.right.begin(), file.right.end());
+        return true;
+    }
+};
+
+// The exported file holds each track's notes at the song's own times, without the switched
+// off track, with the volume and balance of the rows along the SoundFont's curves.
+TEST_F(Heard, ExportHoldsEachTracksNotesWithTheRowSettings)
+{
+    ToneSong song = MakeToneSong(16);   // 8 s
+    std::string path = WriteWorkFile("tones-export.mid", song.file);
+    Player* p = Launch(Quoted(path));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    ASSERT_EQ(p->Rows(), 3);
+    ASSERT_TRUE(p->Click(p->Row(0, 1)));                  // the off-beats switched off
+    ASSERT_TRUE(p->SetTrackbarEnd(p->Row(4, 2), 64));     // the held notes quieter
+    ASSERT_TRUE(p->SetTrackbarEnd(p->Row(5, 2), 32));     // and to the left
+    ASSERT_TRUE(p->SetTrackbarEnd(p->Row(5, 0), 100));    // the beat to the right
+
+    Stereo wav;
+    ASSERT_TRUE(ExportTo(p, WorkDir() + "tones.wav", &wav));
+    ASSERT_GT(wav.seconds(), kLead + song.seconds - 0.1);
+
+    const TonePart &beat = song.tracks[0], &off = song.tracks[1], &held = song.tracks[2];
+    std::vector<double> heard = TrackOnsets(wav, beat);
+    ASSERT_EQ(heard.size(), beat.onsets.size());
+    for (size_t i = 0; i < heard.size(); ++i)
+        EXPECT_NEAR(heard[i] - kLead, beat.onsets[i], 0.010) << "beat " << i;
+    EXPECT_TRUE(TrackOnsets(wav, off).empty()) << "the switched-off track sounds";
+    // What is left at its pitch is the other notes' attacks, far below any note.
+    EXPECT_LT(MaxDb(ToneTrack(wav, off.hz), 0.0, wav.seconds()), -45.0);
+    std::vector<double> long_ = TrackOnsets(wav, held);
+    ASSERT_EQ(long_.size(), held.onsets.size());
+
+    // Both start at volume 100 and velocity 100; a pan law of constant power keeps the
+    // average of both sides' power whatever the balance.
+    double beatDb = NotesLevelDb(wav, beat, kLead, 0.0, song.seconds);
+    double heldDb = NotesLevelDb(wav, held, kLead, 0.0, song.seconds);
+    EXPECT_NEAR(heldDb - beatDb, VolumeCurveDb(100, 64), 1.0);
+    EXPECT_NEAR(BalanceDb(wav, held.hz, kLead + 0.2, kLead + 1.8), PanLawDb(32), 1.0);
+    EXPECT_NEAR(BalanceDb(wav, beat.hz, kLead + 0.05, kLead + 0.25), PanLawDb(100), 1.0);
+}
+
+// The player's live sound comes with the SoundFont command; until a build has it, the live
+// checks below have nothing to hear.
+#ifdef IDM_SOUNDFONT
+#define SKIP_WITHOUT_LIVE_SOUND() SKIP_WITHOUT_AUDIO()
+#else
+#define SKIP_WITHOUT_LIVE_SOUND() GTEST_SKIP() << "this build has no live sound yet"
+#endif
+
+// A recording from before the player starts until the test has done its part.
+class Live : public Heard {
+protected:
+    Player* StartRecorded(const ToneSong& song, const char* name)
+    {
+        if (!rec_.Start())
+            return nullptr;
+        std::string path = WriteWorkFile(name, song.file);
+        launched_ = GetTickCount();
+        return Launch(Quoted(path));
+    }
+    Stereo Finish() { return rec_.Stop(); }
+    Recorder rec_;
+    DWORD launched_ = 0;
+};
+
+// Where in the recording the song's time 0 sounded, from the first beat.
+double SongStart(const Stereo& s, const TonePart& beat)
+{
+    std::vector<double> on = TrackOnsets(s, beat);
+    return on.empty() ? -1.0 : on[0] - beat.onsets[0];
+}
+
+TEST_F(Live, CommandLineOpenIsHeardFromTheStartAtItsTempo)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(12);   // 6 s
+    Player* p = StartRecorded(song, "live-start.mid");
+    ASSERT_TRUE(p);
+    Pause(4000);
+    Stereo s = Finish();
+    const TonePart &beat = song.tracks[0], &off = song.tracks[1];
+    double start = SongStart(s, beat);
+    ASSERT_GE(start, 0.0) << "no beat heard";
+    EXPECT_GT(start, rec_.SecondsAt(launched_) - 0.1);
+    EXPECT_LT(start, rec_.SecondsAt(launched_) + 3.0) << "heard late after the start";
+    // The first sound is the song's first note: nothing of the off-beats before it.
+    std::vector<double> offs = TrackOnsets(s, off);
+    ASSERT_FALSE(offs.empty());
+    EXPECT_NEAR(offs[0] - start, off.onsets[0], 0.1);
+    // Every beat at its own time: a steady tempo, nothing lost. (The stream may slip its
+    // clock once while it starts, so the grid is taken from the second beat on.)
+    std::vector<double> beats = TrackOnsets(s, beat);
+    ASSERT_GE(beats.size(), 6u);
+    EXPECT_NEAR(beats[1] - start, beat.onsets[1], 0.1);
+    for (size_t i = 1; i < beats.size() && i < beat.onsets.size(); ++i)
+        EXPECT_NEAR(beats[i] - beats[1], beat.onsets[i] - beat.onsets[1], 0.03) << "beat " << i;
+}
+
+TEST_F(Live, OnBoxAndSoloChooseWhatIsHeard)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(40);
+    Player* p = StartRecorded(song, "live-rows.mid");
+    ASSERT_TRUE(p);
+    Pause(1500);
+    DWORD offAt = GetTickCount();
+    ASSERT_TRUE(p->Click(p->Row(0, 1)));   // off-beats off
+    Pause(1500);
+    DWORD onAt = GetTickCount();
+    ASSERT_TRUE(p->Click(p->Row(0, 1)));   // and on again
+    Pause(1500);
+    DWORD soloAt = GetTickCount();
+    ASSERT_TRUE(p->Click(p->Row(1, 2)));   // solo the held notes (a new one every 2 s)
+    Pause(2500);
+    DWORD moveAt = GetTickCount();
+    ASSERT_TRUE(p->Click(p->Row(1, 0)));   // the solo moves to the beat
+    Pause(1500);
+    DWORD releaseAt = GetTickCount();
+    ASSERT_TRUE(p->Click(p->Row(1, 0)));   // released: the held notes come back with their next one
+    Pause(2500);
+    Stereo s = Finish();
+
+    auto heard = [&](int track, DWORD from, DWORD to) {
+        double a = rec_.SecondsAt(from) + 0.3, b = rec_.SecondsAt(to);
+        return MaxDb(ToneTrack(s, song.tracks[track].hz), a, b) > -40.0;
+    };
+    EXPECT_TRUE(heard(1, launched_, offAt));
+    EXPECT_FALSE(heard(1, offAt, onAt)) << "a switched-off track sounds";
+    EXPECT_TRUE(heard(0, offAt, onAt)) << "the others stopped with it";
+    EXPECT_TRUE(heard(1, onAt, soloAt)) << "switched on again, it stays silent";
+    EXPECT_TRUE(heard(2, soloAt, moveAt));
+    EXPECT_FALSE(heard(0, soloAt, moveAt)) << "a track beside the solo sounds";
+    EXPECT_FALSE(heard(1, soloAt, moveAt)) << "a track beside the solo sounds";
+    EXPECT_TRUE(heard(0, moveAt, releaseAt));
+    EXPECT_FALSE(heard(2, moveAt, releaseAt)) << "the solo did not move";
+    for (int t = 0; t < 3; ++t)
+        EXPECT_TRUE(heard(t, releaseAt, rec_.StartTick() + (DWORD)(s.seconds() * 1000))) << "track " << t
+                                                                                          << " after the solo";
+}
+
+TEST_F(Live, InstrumentVolumeAndBalanceFollowTheRow)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(40);
+    Player* p = StartRecorded(song, "live-mix.mid");
+    ASSERT_TRUE(p);
+    Pause(2500);
+    DWORD changed = GetTickCount();
+    ASSERT_TRUE(p->SelectInstrument(1, kSquareProgram));
+    ASSERT_TRUE(p->SetTrackbarEnd(p->Row(4, 2), 50));
+    ASSERT_TRUE(p->SetTrackbarEnd(p->Row(5, 2), 20));
+    Pause(4200);
+    Stereo s = Finish();
+    const TonePart &beat = song.tracks[0], &off = song.tracks[1], &held = song.tracks[2];
+    double start = SongStart(s, beat);
+    ASSERT_GE(start, 0.0);
+    double at = rec_.SecondsAt(changed) + 0.4;
+    // A square has a third harmonic a third as strong as its fundamental; a sine has none.
+    // (The off-beats' third harmonic lies clear of every other track's tone.)
+    double before = MaxDb(ToneTrack(s, 3 * off.hz), start, at - 0.6);
+    double after = MaxDb(ToneTrack(s, 3 * off.hz), at, s.seconds() - 0.2);
+    EXPECT_LT(before, -50.0);
+    EXPECT_GT(after, before + 15.0) << "the instrument did not change";
+    // The held notes compared whole: the first one, and the first to start after the change.
+    std::vector<double> heldOn = TrackOnsets(s, held);
+    double next = -1.0;
+    for (double t : heldOn)
+        if (t > at && next < 0.0)
+            next = t;
+    ASSERT_GE(next, 0.0) << "no held note after the change";
+    ASSERT_LT(next + 1.5, s.seconds());
+    double heldBefore = LevelDb(s, held.hz, start + 0.2, start + 1.6);
+    double heldAfter = LevelDb(s, held.hz, next + 0.2, next + 1.5);
+    EXPECT_NEAR(heldAfter - heldBefore, VolumeCurveDb(100, 50), 1.0);
+    EXPECT_NEAR(BalanceDb(s, held.hz, next + 0.2, next + 1.5), PanLawDb(20), 1.0);
+}
+
+TEST_F(Live, PauseIsSilentAndResumeGoesOnWhereItPaused)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(40);
+    const TonePart& beat = song.tracks[0];
+    Player* p = StartRecorded(song, "live-pause.mid");
+    ASSERT_TRUE(p);
+    Pause(2200);
+    DWORD paused = GetTickCount();
+    ASSERT_TRUE(p->Command(IDM_PAUSE));
+    Pause(1500);
+    DWORD resumed = GetTickCount();
+    ASSERT_TRUE(p->Command(IDM_PAUSE));
+    Pause(2500);
+    Stereo s = Finish();
+    double start = SongStart(s, beat);
+    ASSERT_GE(start, 0.0);
+    EXPECT_LT(MaxDb(RmsTrack(s), rec_.SecondsAt(paused) + 0.2, rec_.SecondsAt(resumed)), -60.0)
+        << "sound while paused";
+    // The beats before and after the pause are the song's beats in order: the gap they leave
+    // is the pause, every other step is one quarter (nothing repeated, nothing skipped).
+    std::vector<double> on = TrackOnsets(s, beat);
+    ASSERT_GE(on.size(), 8u);
+    int gaps = 0;
+    for (size_t i = 1; i < on.size(); ++i) {
+        double step = on[i] - on[i - 1];
+        if (step > 0.6) {
+            ++gaps;
+            // The pause came within a quarter of this step; the next beat is the next one.
+            EXPECT_GT(step, 1.5 - 0.2) << "at beat " << i;
+            EXPECT_LT(step, 1.5 + 0.5 + 0.2) << "at beat " << i;
+        } else {
+            EXPECT_NEAR(step, 0.5, 0.1) << "at beat " << i;
+        }
+    }
+    EXPECT_EQ(gaps, 1);
+}
+
+TEST_F(Live, StopIsSilentAndPlayStartsFromTheBeginning)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(40);
+    const TonePart &beat = song.tracks[0], &off = song.tracks[1];
+    Player* p = StartRecorded(song, "live-stop.mid");
+    ASSERT_TRUE(p);
+    Pause(2500);
+    DWORD stopped = GetTickCount();
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    Pause(1200);
+    DWORD played = GetTickCount();
+    ASSERT_TRUE(p->Command(IDM_PLAY));
+    Pause(2000);
+    Stereo s = Finish();
+    std::string quiet;
+    for (const Span& q : QuietSpans(RmsTrack(s), -60.0, 0.2))
+        quiet += " " + std::to_string(q.start) + "-" + std::to_string(q.end);
+    EXPECT_LT(MaxDb(RmsTrack(s), rec_.SecondsAt(stopped) + 0.1, rec_.SecondsAt(played)), -60.0)
+        << "Stop at " << rec_.SecondsAt(stopped) << " s, Play at " << rec_.SecondsAt(played) << " s; quiet:" << quiet;
+    Stereo again = Slice(s, rec_.SecondsAt(played) - 0.1, s.seconds());
+    double start = SongStart(again, beat);
+    ASSERT_GE(start, 0.0);
+    std::vector<double> offs = TrackOnsets(again, off);
+    ASSERT_FALSE(offs.empty());
+    EXPECT_NEAR(offs[0] - start, off.onsets[0], 0.03) << "Play did not start from the beginning";
+}
+
+TEST_F(Live, SeekIsHeardFromThereWithTheChasedSettings)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(40);   // 20 s
+    const TonePart& held = song.tracks[2];
+    Player* p = StartRecorded(song, "live-seek.mid");
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->SetTrackbarEnd(p->Row(5, 2), 10));   // the held notes far left
+    Pause(1500);
+    DWORD seeked = GetTickCount();
+    ASSERT_TRUE(p->Seek(100));                          // to the middle: 10 s
+    Pause(2500);
+    Stereo s = Finish();
+    double at = rec_.SecondsAt(seeked);
+    // The held notes start every 2 s; the middle is the start of one: heard at once, on the
+    // left, as set before the seek.
+    std::vector<double> on = TrackOnsets(Slice(s, at - 0.05, s.seconds()), held);
+    ASSERT_FALSE(on.empty());
+    EXPECT_LT(on[0], 0.6);
+    EXPECT_NEAR(BalanceDb(s, held.hz, at + on[0] + 0.2, at + on[0] + 1.5), PanLawDb(10), 1.0);
+    // No note from before the seek rings on: after the jump every beat falls on the grid.
+    std::vector<double> beats = TrackOnsets(Slice(s, at + 0.1, s.seconds()), song.tracks[0]);
+    for (size_t i = 1; i < beats.size(); ++i)
+        EXPECT_NEAR(beats[i] - beats[i - 1], 0.5, 0.03);
+}
+
+TEST_F(Live, EndOfSongIsSilentAndLoopPlaysItAgain)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(6);    // 3 s
+    const TonePart& beat = song.tracks[0];
+    Player* p = StartRecorded(song, "live-end.mid");
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(WaitFor([&] { return !p->ButtonChecked(IDM_PLAY); }, 10000)) << "the song did not end";
+    DWORD ended = GetTickCount();
+    Pause(1000);
+    DWORD looped = GetTickCount();
+    ASSERT_TRUE(p->ClickToolbarButton(IDM_LOOP));
+    ASSERT_TRUE(p->Command(IDM_PLAY));
+    Pause(7000);
+    Stereo s = Finish();
+    EXPECT_LT(MaxDb(RmsTrack(s), rec_.SecondsAt(ended) + 0.2, rec_.SecondsAt(looped)), -60.0);
+    std::vector<double> on = TrackOnsets(Slice(s, rec_.SecondsAt(looped), s.seconds()), beat);
+    // Two passes of six beats at least, each again from the start soon after the end.
+    ASSERT_GE(on.size(), 10u);
+    for (size_t i = 1; i < on.size(); ++i)
+        EXPECT_LT(on[i] - on[i - 1], 1.5) << "a long gap in the loop at beat " << i;
+}
+
+TEST_F(Live, ExportGivesTheNotesHeardLive)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(12);   // 6 s
+    std::string path = WriteWorkFile("live-export.mid", song.file);
+    Player* p = Launch(Quoted(path));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    ASSERT_TRUE(p->Click(p->Row(0, 1)));
+    ASSERT_TRUE(p->SetTrackbarEnd(p->Row(4, 0), 70));
+    Stereo exported;
+    ASSERT_TRUE(ExportTo(p, WorkDir() + "live-export.wav", &exported));
+    ASSERT_TRUE(rec_.Start());
+    ASSERT_TRUE(p->Command(IDM_PLAY));
+    Pause(7500);
+    Stereo live = Finish();
+    for (int t = 0; t < 3; ++t) {
+        SCOPED_TRACE("track " + std::to_string(t));
+        // The live take may end a note or two before the song does.
+        std::vector<double> a = TrackOnsets(exported, song.tracks[t]), b = TrackOnsets(live, song.tracks[t]);
+        ASSERT_LE(b.size(), a.size());
+        ASSERT_GE(b.size() + 3, a.size());
+        for (size_t i = 0; i < b.size(); ++i)
+            EXPECT_NEAR(b[i] - b[0], a[i] - a[0], 0.03) << "note " << i;
+    }
+    double start = SongStart(live, song.tracks[0]);
+    ASSERT_GE(start, 0.0);
+    EXPECT_NEAR(NotesLevelDb(live, song.tracks[0], start, 0, song.seconds) -
+                    NotesLevelDb(exported, song.tracks[0], kLead, 0, song.seconds),
+                0.0, 1.0);
+}
+
+}  // namespace
+}  // namespace e2e
