@@ -286,7 +286,9 @@ const SfModulator kDefaultMods[] = {
     {0x000D, GEN_VIB_LFO_TO_PITCH, 50, 0, 0},        // channel pressure
     {0x0081, GEN_VIB_LFO_TO_PITCH, 50, 0, 0},        // CC1 modulation wheel
     {0x0587, GEN_INITIAL_ATTENUATION, 960, 0, 0},    // CC7 volume, concave, negative
-    {0x028A, GEN_PAN, 1000, 0, 0},                   // CC10 pan, bipolar
+    // CC10 pan, bipolar. The 2.01 text gives 1000, which is full left at CC10 32 and full
+    // right at 96, half the knob doing nothing; 500 spans the knob, as players do.
+    {0x028A, GEN_PAN, 500, 0, 0},
     {0x058B, GEN_INITIAL_ATTENUATION, 960, 0, 0},    // CC11 expression, concave, negative
     {0x00DB, GEN_REVERB_EFFECTS_SEND, 200, 0, 0},    // CC91
     {0x00DD, GEN_CHORUS_EFFECTS_SEND, 200, 0, 0},    // CC93

@@ -554,7 +554,7 @@ TEST(SoundFontModulators, TheDefaultsWhenTheFontHasNone)
     const SfModulator expected[] = {
         {0x0502, GEN_INITIAL_ATTENUATION, 960, 0, 0}, {0x0102, GEN_INITIAL_FILTER_FC, -2400, 0x0D02, 0},
         {0x000D, GEN_VIB_LFO_TO_PITCH, 50, 0, 0},     {0x0081, GEN_VIB_LFO_TO_PITCH, 50, 0, 0},
-        {0x0587, GEN_INITIAL_ATTENUATION, 960, 0, 0}, {0x028A, GEN_PAN, 1000, 0, 0},
+        {0x0587, GEN_INITIAL_ATTENUATION, 960, 0, 0}, {0x028A, GEN_PAN, 500, 0, 0},
         {0x058B, GEN_INITIAL_ATTENUATION, 960, 0, 0}, {0x00DB, GEN_REVERB_EFFECTS_SEND, 200, 0, 0},
         {0x00DD, GEN_CHORUS_EFFECTS_SEND, 200, 0, 0}, {0x020E, GEN_INITIAL_PITCH, 12700, 0x0010, 0},
     };
@@ -586,8 +586,8 @@ TEST(SoundFontModulators, InstrumentsReplaceIdenticalOnesAndPresetsAdd)
         {"another amount source is another modulator", sf2::Zone(),
          sf2::Zone().Mod(0x0587, GEN_INITIAL_ATTENUATION, 480, 0x0081), sf2::Zone(), 11, 0x0587, GEN_INITIAL_ATTENUATION,
          {960, 480}},
-        {"another transform is another modulator", sf2::Zone(), sf2::Zone().Mod(0x028A, GEN_PAN, 500, 0, 2), sf2::Zone(),
-         11, 0x028A, GEN_PAN, {1000, 500}},
+        {"another transform is another modulator", sf2::Zone(), sf2::Zone().Mod(0x028A, GEN_PAN, 250, 0, 2), sf2::Zone(),
+         11, 0x028A, GEN_PAN, {500, 250}},
         {"the local zone's replaces the global zone's", sf2::Zone().Mod(0x0081, GEN_FINE_TUNE, 10).Mod(0x0082, GEN_PAN, 5),
          sf2::Zone().Mod(0x0081, GEN_FINE_TUNE, 20), sf2::Zone(), 12, 0x0081, GEN_FINE_TUNE, {20}},
         {"the global zone's when the local has none like it", sf2::Zone().Mod(0x0082, GEN_PAN, 5),

@@ -104,8 +104,12 @@ private:
     }
     static LONGLONG OnNow(void* ctx)
     {
-        std::lock_guard<std::mutex> g(Of(ctx)->m);
-        return Of(ctx)->now;
+        Recorder* r = Of(ctx);
+        std::lock_guard<std::mutex> g(r->m);
+        // Running ahead, the clock catches up with what was sent unless the play is held.
+        if (r->lead && r->now < r->stamp && r->stamp <= r->freezeAt)
+            r->now = r->stamp;
+        return r->now;
     }
     static BOOL OnWait(void* ctx, LONGLONG t, HANDLE hAbort)
     {
