@@ -416,11 +416,14 @@ TEST_F(Soak, RandomUserActionsWhilePlaying)
         EXPECT_EQ((int)FilesIn(saveDir).size(), session.saves());
     };
 
+    const bool trace = EnvNumber("SOAK_TRACE", 0) != 0;   // each action as it is done
     for (unsigned n = 1; n <= actions_; ++n) {
         Action a;
         int tries = 0;
         do {
             a = (Action)draw(rng);
+            if (trace)
+                std::printf("soak: %u %s\n", n, kActionNames[a]);
         } while (!session.Do(a) && ++tries < 50);
         ASSERT_LT(tries, 50) << "no action could be done";
         ++done[a];
