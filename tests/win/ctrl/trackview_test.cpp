@@ -146,9 +146,9 @@ TEST_F(TrackViewWindow, RangeFollowsTheRowsThatFit)
     EXPECT_EQ(chClient, 12 * ROW_PITCH + 5);
     EXPECT_EQ(nRange, 0);
 
-    SizeViewForRows(10);   // exactly as many rows as fit still scroll
-    EXPECT_EQ(nRange, 9);
-    EXPECT_EQ(BarMax(), 9);
+    SizeViewForRows(10);   // a view sized to hold every row needs no scrolling
+    EXPECT_EQ(nRange, 0);
+    EXPECT_EQ(BarMax(), 0);
 
     SizeViewForRows(4, 20);
     EXPECT_EQ(nRange, 9);
@@ -191,9 +191,10 @@ TEST_F(TrackViewWindow, ScrollsByWholeRows)
     EXPECT_EQ(nScrollPos, 19);
     EXPECT_EQ(nScroll, 0);
 
-    // Scrolled away from the top: resizing keeps the range.
+    // Scrolled to the end, then grown to hold every row: back at the top, no scrolling.
     SizeViewForRows(22);
-    EXPECT_EQ(nRange, 19);
+    EXPECT_EQ(nRange, 0);
+    EXPECT_EQ(nScrollPos, 0);
 
     Scroll(SB_PAGEUP);
     EXPECT_EQ(nScrollPos, 0);   // a page is now 22 rows
@@ -230,7 +231,7 @@ TEST_F(TrackViewWindow, NoRowsInAViewLowerThanOneRow)
     ASSERT_EQ(LoadImage(empty.Bytes()), 1);
     ASSERT_EQ(InsertTrackViewItems(view), 1);
     SizeViewForRows(0, 10);
-    EXPECT_EQ(nRange, -1);
+    EXPECT_EQ(nRange, 0);
     for (int request : {SB_LINEDOWN, SB_PAGEDOWN, SB_BOTTOM, SB_LINEUP, SB_TOP}) {
         Scroll(request);
         EXPECT_EQ(nScrollPos, 0) << request;
