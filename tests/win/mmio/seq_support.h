@@ -36,6 +36,7 @@ public:
     LONGLONG lead = 0;
     LONGLONG stamp = 0;      // the time the last wait was for
     int retracts = 0;
+    bool held = false;       // a wait is blocked at freezeAt
     int opens = 0, closes = 0;
     HANDLE frozen = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
@@ -107,7 +108,7 @@ private:
         Recorder* r = Of(ctx);
         std::lock_guard<std::mutex> g(r->m);
         // Running ahead, the clock catches up with what was sent unless the play is held.
-        if (r->lead && r->now < r->stamp && r->stamp <= r->freezeAt)
+        if (r->lead && r->now < r->stamp && !r->held)
             r->now = r->stamp;
         return r->now;
     }
@@ -124,9 +125,12 @@ private:
             }
             if (r->now < r->freezeAt)
                 r->now = r->freezeAt;
+            r->held = true;
             SetEvent(r->frozen);
         }
         WaitForSingleObject(hAbort, INFINITE);
+        std::lock_guard<std::mutex> g(r->m);
+        r->held = false;
         return FALSE;
     }
 };
