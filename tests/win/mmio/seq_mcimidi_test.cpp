@@ -69,6 +69,13 @@ protected:
         pFileBuf = nullptr;
         sTmpName = nullptr;
     }
+    // The editor's switch-off: the song's note-ons (keys 60-67) become note-offs.
+    void SwitchTrackOff()
+    {
+        for (size_t k = 0; k + 2 < image.size(); ++k)
+            if (image[k] == 0x90 && image[k + 1] >= 60 && image[k + 1] < 68)
+                image[k] = 0x80;
+    }
     // The bytes of the image's program change value.
     BYTE* ProgramValue()
     {
@@ -233,10 +240,7 @@ TEST_F(McimidiTest, ChangeThatSwitchesATrackOffReleasesItsNotes)
     ASSERT_TRUE(rec.WaitFrozen());
     rec.Take();
 
-    // The editor's switch-off: every note event's status flipped between 9n and 8n.
-    for (size_t k = 0; k + 2 < image.size(); ++k)
-        if (image[k] == 0x90 && image[k + 1] >= 60 && image[k + 1] < 68)
-            image[k] = 0x80;
+    SwitchTrackOff();
     rec.Freeze(LLONG_MAX);
     EXPECT_EQ(mcimidiChange(), 1);
     ASSERT_TRUE(notices.WaitFor(2));
@@ -262,9 +266,7 @@ TEST_F(McimidiTest, ChangeTakesBackWhatTheOutputQueuedAhead)
     ASSERT_TRUE(rec.WaitFrozen());
     ASSERT_EQ(rec.sent.back().msg, NoteOn(0, 64, 100));
 
-    for (size_t k = 0; k + 2 < image.size(); ++k)
-        if (image[k] == 0x90 && image[k + 1] >= 60 && image[k + 1] < 68)
-            image[k] = 0x80;
+    SwitchTrackOff();
     rec.Freeze(LLONG_MAX);
     EXPECT_EQ(mcimidiChange(), 1);
     ASSERT_TRUE(notices.WaitFor(2));
