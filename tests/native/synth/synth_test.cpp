@@ -325,7 +325,7 @@ TEST(SynthLevels, PanIsConstantPower)
         {127, 0, -200.0, 0.0},
         {64, -250, Db(std::cos(M_PI / 8)), Db(std::sin(M_PI / 8))},
         {32, 0, Db(std::cos(M_PI / 8)), Db(std::sin(M_PI / 8))},       // the knob spans the field
-        {96, 0, Db(std::cos(3 * M_PI / 8)), Db(std::sin(3 * M_PI / 8))},
+        {16, 0, Db(std::cos(M_PI / 16)), Db(std::sin(M_PI / 16))},
     };
     // The unpanned level: the left channel's peak hard left.
     double full = 0;
