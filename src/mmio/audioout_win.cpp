@@ -50,6 +50,8 @@ static AudioClock Clock;
 static BOOL fHaveStamp;               // the messages now carry stampMicros
 static LONGLONG stampMicros;
 static LONGLONG lastNowMicros;
+static BOOL fRetracted;               // lastRetractFrom holds the last retract's point
+static LONGLONG lastRetractFrom;
 static BOOL fClockOnCounter;          // the clock runs on the performance counter
 static LONGLONG counterOriginMicros, counterOrigin, counterFreq;
 
@@ -600,6 +602,12 @@ LONGLONG AudioOutRetract(LONGLONG keepMicros)
     LONGLONG from = LLONG_MAX;   // nothing queued ahead: nothing to take back
     if (AudioRunning()) {
         from = RetractStamps(&Clock, llRenderedFrames.load(), FramesOfMicros(keepMicros));
+        // The previous restart's messages went out stamped with its point: edits quicker
+        // than the render keep them, so no change an edit sent is ever taken back.
+        if (fRetracted && from <= lastRetractFrom)
+            from = lastRetractFrom + 1;
+        fRetracted = TRUE;
+        lastRetractFrom = from;
         Queue.Retract(from);
         stampMicros = from;
         fHaveStamp = TRUE;
