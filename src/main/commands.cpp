@@ -228,6 +228,8 @@ static void PlayFromStoredPosition(HWND hwnd)
         return;
     }
     nMode = MODE_PLAY;
+    if (fMidiChange)
+        mcimidiChange();   // an edit made while it started
 }
 
 static LRESULT OnPlay(HWND hwnd)
@@ -343,6 +345,11 @@ static LRESULT OnNotImplemented(HWND hwnd)
 
 LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView)
 {
+    // Sent while a play starts (see mcimidiPlay): taken once it has started.
+    if (fSequencerStarting) {
+        PostMessageA(hwnd, WM_COMMAND, wParam, lParam);
+        return 0;
+    }
     switch (LOWORD(wParam)) {
     case IDM_NEW:       return OnNotImplemented(hwnd);
     case IDM_OPEN:      return OnOpen(hwnd, lParam, hwndTrackView);

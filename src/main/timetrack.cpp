@@ -47,8 +47,12 @@ static void ReleaseSlider(void)
     dwPlayPos = PlayPosFromSlider(p, dwFileSize);
     SendMessageA(hWndMain, WM_TIMER, 0, 0);   // shows dwPlayPos: the mode is still "seek"
     nMode = pMode;
-    if (pMode == MODE_PLAY && wOutDeviceID != 0 && mcimidiPlay(hWndMain, wOutDeviceID) != 0)
-        ShowTransportStopped();
+    if (pMode == MODE_PLAY && wOutDeviceID != 0) {
+        if (mcimidiPlay(hWndMain, wOutDeviceID) != 0)
+            ShowTransportStopped();
+        else if (fMidiChange)
+            mcimidiChange();   // an edit made while it started
+    }
 }
 
 LRESULT CALLBACK TimeTrackWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

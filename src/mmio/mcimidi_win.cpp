@@ -72,7 +72,11 @@ DWORD mcimidiPosition(MCIDEVICEID wDeviceID)
 int mcimidiChange(void)
 {
     fMidiChange = 1;
-    if (nMode == MODE_PLAY && fFileLoaded && wOutDeviceID) {
+    // An edit made while a play starts is taken in by that play once it has started.
+    if (fSequencerStarting)
+        return 1;
+    // Another edit made while this one restarts the play is taken in by a restart of its own.
+    while (fMidiChange && nMode == MODE_PLAY && fFileLoaded && wOutDeviceID) {
         dwPlayPos = mcimidiPosition(wOutDeviceID);
         // What sounds keeps sounding: the restart is not heard.
         SequencerKeepSoundOnRestart();
@@ -96,7 +100,12 @@ DWORD mcimidiPlay(HWND hwndNotify, MCIDEVICEID wDeviceID)
     MCI_PLAY_PARMS play = {};
     play.dwCallback = (DWORD_PTR)hwndNotify;
     play.dwFrom = UnitsToMs(dwPlayPos);
+    // Starting the sound can wait on the sound system's own threads, and a message another
+    // program sends meanwhile is answered inside that wait. While the flag is up such a
+    // message finds no half-started play: commands are put off, edits only marked.
+    fSequencerStarting = 1;
     MCIERROR err = SequencerSendCommand(wDeviceID, MCI_PLAY, MCI_NOTIFY | MCI_FROM, (DWORD_PTR)&play);
+    fSequencerStarting = 0;
     if (err || dwPlayPos > dwFileSize)
         mcimidiError(err);
     return err;

@@ -176,6 +176,7 @@ extern HWND hWndMain;           // owner of the song layer's message boxes
 extern int nMode;
 extern int fFileLoaded;
 extern int fMidiChange;
+extern int fSequencerStarting; // a play is being started: see mcimidiPlay
 extern MCIDEVICEID wOutDeviceID;
 extern DWORD dwPlayPos;         // eighths of a second
 extern DWORD dwFileSize;        // eighths of a second

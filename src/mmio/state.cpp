@@ -8,6 +8,7 @@ HWND hWndMain;
 int nMode = MODE_STOP;
 int fFileLoaded;
 int fMidiChange;
+int fSequencerStarting;
 MCIDEVICEID wOutDeviceID;
 DWORD dwPlayPos;
 DWORD dwFileSize;

@@ -2,6 +2,8 @@
 // and the shut-down, on the program's own sequencer.
 #include "win/main/shell_harness.h"
 
+#include <functional>
+
 #include "main/shell_logic.h"
 #include "mmio/sequencer.h"
 
@@ -414,6 +416,76 @@ TEST_F(Shell, ShutDownAfterStopClosesTheDeviceLeftOpenBeforeDeletingTheCopy)
     EXPECT_EQ(GetFileAttributesA(tmpName.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(Boxes().empty()) << Boxes()[0].text;
     SetSequencerSink(nullptr);
+    DeleteFileA(path.c_str());
+}
+
+// The sound system's calls can wait on its own threads, and a message another program sends
+// is answered inside such a wait: here the sequencer's play answers one before it starts.
+struct SentWhileStarting {
+    static std::function<void()> meanwhile;
+    static std::vector<UINT> commands;
+    static MCIERROR Send(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param)
+    {
+        commands.push_back(msg);
+        if (msg == MCI_PLAY && meanwhile) {
+            std::function<void()> once = meanwhile;
+            meanwhile = nullptr;
+            once();
+        }
+        return SeqSendCommand(id, msg, flags, param);
+    }
+    static int Count(UINT msg) { return (int)std::count(commands.begin(), commands.end(), msg); }
+};
+std::function<void()> SentWhileStarting::meanwhile;
+std::vector<UINT> SentWhileStarting::commands;
+
+// The row's edit of the first program change (10 in Song): its value, then the change.
+void NewProgram(BYTE program)
+{
+    for (DWORD k = 0; k + 1 < dwFileBufSize; ++k)
+        if (pFileBuf[k] == 0xC0 && pFileBuf[k + 1] == 10) {
+            pFileBuf[k + 1] = program;
+            break;
+        }
+    mcimidiChange();
+}
+
+TEST_F(Shell, WhatArrivesWhileAPlayStartsIsTakenOnceItHasStarted)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> meanwhile;
+        int mode;
+        bool playChecked, pauseChecked;
+        int plays;   // the edit's restart plays the rewritten copy on
+    };
+    const Case cases[] = {
+        {"Stop", [] { SendMessageA(hWndMain, WM_COMMAND, IDM_STOP, 0); }, MODE_STOP, false, false, 1},
+        {"Pause", [] { SendMessageA(hWndMain, WM_COMMAND, IDM_PAUSE, 0); }, MODE_PAUSE, true, true, 1},
+        {"an edit", [] { NewProgram(11); }, MODE_PLAY, true, false, 2},
+    };
+    std::string path = WriteSong("shell starting.mid", Song(120, {"Piano"}));
+    SetSequencerCalls(SentWhileStarting::Send, SeqGetErrorString);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SentWhileStarting::commands.clear();
+        SentWhileStarting::meanwhile = c.meanwhile;
+        OpenFromCommandLine(path);
+        Pump(200);
+        EXPECT_EQ(nMode, c.mode);
+        EXPECT_EQ(Checked(IDM_PLAY), c.playChecked);
+        EXPECT_EQ(Checked(IDM_PAUSE), c.pauseChecked);
+        EXPECT_EQ(SentWhileStarting::Count(MCI_PLAY), c.plays);
+        EXPECT_EQ(fMidiChange, 0);
+        if (c.mode == MODE_STOP) {
+            EXPECT_EQ(Time(), "0:00.0");
+        }
+        if (c.plays == 2) {
+            EXPECT_EQ(ReadFileBytes(tmpName), smf::Bytes(pFileBuf, pFileBuf + dwFileBufSize));
+        }
+    }
+    EXPECT_TRUE(Boxes().empty()) << Boxes()[0].text;
+    UseOwnSequencer();
     DeleteFileA(path.c_str());
 }
 
