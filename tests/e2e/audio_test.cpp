@@ -1,8 +1,12 @@
 // What the user hears: the recording chain itself, then the player's own sound.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include "e2e/audio.h"
 #include "e2e/fixture.h"
+#include "e2e/input.h"
 #include "e2e/tones.h"
+#include "smfbuild.h"
 
 namespace e2e {
 namespace {
@@ -187,6 +191,50 @@ double SongStart(const Stereo& s, const TonePart& beat)
     return on.empty() ? -1.0 : on[0] - beat.onsets[0];
 }
 
+// Three sine tracks, 120 bpm: row 0 a 1.9 s note every 2 s (key 72), row 1 a 0.3 s beat every
+// quarter (key 79), row 2 one note from the start to the end (key 96), whose level can be
+// followed at any moment.
+struct LongNoteSong {
+    Bytes file;
+    TonePart notes, beat, whole;
+    double seconds;
+};
+
+LongNoteSong MakeLongNoteSong(int quarters)
+{
+    const int ppq = 96;
+    LongNoteSong song;
+    song.seconds = quarters * 0.5;
+    smf::File file(1, ppq);
+    file.Add(smf::Track().Name(0, "Tones").Tempo(0, 500000).End((uint32_t)(quarters * ppq)));
+    struct Voice {
+        const char* name;
+        int key, lengthTicks, everyTicks;
+        TonePart* part;
+    } voices[] = {{"Notes", 72, 365, 4 * ppq, &song.notes},
+                  {"Beat", 79, 58, ppq, &song.beat},
+                  {"Whole", 96, quarters * ppq - 1, quarters * ppq, &song.whole}};
+    for (int ch = 0; ch < 3; ++ch) {
+        const Voice& v = voices[ch];
+        TonePart& t = *v.part;
+        t.key = v.key;
+        t.hz = KeyHz(v.key) * 441.0 / 440.0;
+        t.noteSeconds = v.lengthTicks * 0.5 / ppq;
+        smf::Track tr;
+        tr.Name(0, v.name).Program(0, ch, 0).Volume(0, ch, 100).Pan(0, ch, 64).Controller(0, ch, 91, 0).Controller(0, ch, 93, 0);
+        uint32_t at = 0;
+        for (int start = 0; start + v.lengthTicks <= quarters * ppq; start += v.everyTicks) {
+            tr.NoteOn((uint32_t)start - at, ch, v.key, 100).NoteOff((uint32_t)v.lengthTicks, ch, v.key, 0);
+            at = (uint32_t)(start + v.lengthTicks);
+            t.onsets.push_back(start * 0.5 / ppq);
+        }
+        tr.End();
+        file.Add(tr);
+    }
+    song.file = file.Bytes();
+    return song;
+}
+
 TEST_F(Live, CommandLineOpenIsHeardFromTheStartAtItsTempo)
 {
     SKIP_WITHOUT_LIVE_SOUND();
@@ -341,6 +389,75 @@ TEST_F(Live, EditsWhilePlayingLeaveTheOtherTracksUntouched)
         EXPECT_NEAR(beats[i] - beats[1], beat.onsets[i] - beat.onsets[1], 0.03) << "beat " << i;
 }
 
+// A volume slider dragged by the mouse from end to end while the song plays: nothing is
+// heard of the drag until the release, the window answers all along, and at the release the
+// note already sounding takes the released value at once; the other tracks play on untouched.
+TEST_F(Live, DraggedVolumeSliderEndsOnTheReleasedValue)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    LongNoteSong song = MakeLongNoteSong(24);   // 12 s
+    ASSERT_TRUE(rec_.Start());
+    Player* p = Launch(Quoted(WriteWorkFile("live-drag.mid", song.file)));
+    ASSERT_TRUE(p);
+    Pause(2500);
+    HWND slider = p->Row(4, 2);
+    RECT thumb, channel;
+    ASSERT_TRUE(RemoteRect(p->Process(), slider, TBM_GETTHUMBRECT, &thumb));
+    ASSERT_TRUE(RemoteRect(p->Process(), slider, TBM_GETCHANNELRECT, &channel));
+    POINT at = Middle(thumb);
+    DWORD grabbed = GetTickCount();
+    ASSERT_TRUE(MouseDown(at));
+    // Right to the end, left to the end, then a third of the way back.
+    std::vector<int> xs;
+    for (int i = 0; i <= 20; ++i)
+        xs.push_back(at.x + (channel.right + 10 - at.x) * i / 20);
+    for (int i = 0; i <= 40; ++i)
+        xs.push_back(channel.right + 10 - (channel.right - channel.left + 20) * i / 40);
+    for (int i = 0; i <= 10; ++i)
+        xs.push_back(channel.left - 10 + ((channel.right - channel.left) / 3 + 10) * i / 10);
+    DWORD slowest = 0;
+    for (int x : xs) {
+        at.x = x;
+        ASSERT_TRUE(MouseTo(at));
+        DWORD asked = GetTickCount();
+        ASSERT_TRUE(p->Sync());
+        slowest = std::max(slowest, GetTickCount() - asked);
+        Pause(25);
+    }
+    DWORD released = GetTickCount();
+    ASSERT_TRUE(MouseUp(at));
+    ASSERT_TRUE(p->Sync());
+    int value = p->TrackbarPos(slider);
+    Pause(1500);
+    Stereo s = Finish();
+    EXPECT_LT(slowest, 1000u) << "the window stopped answering during the drag";
+    ASSERT_GT(value, 10);
+    ASSERT_LT(value, 90);
+
+    std::vector<double> beats = TrackOnsets(s, song.beat);
+    ASSERT_GE(beats.size(), 8u);
+    double start = beats[0] - song.beat.onsets[0];
+    for (size_t i = 1; i < beats.size(); ++i)
+        EXPECT_NEAR(beats[i] - beats[1], song.beat.onsets[i] - song.beat.onsets[1], 0.03) << "beat " << i;
+    double from = rec_.SecondsAt(grabbed), release = rec_.SecondsAt(released);
+    ASSERT_GT(from, start + 0.5);
+    Track whole = ToneTrack(s, song.whole.hz);
+    double before = MedianDb(whole, from - 0.5, from);
+    EXPECT_LT(DeepestDipDb(whole, from, release), 12.0) << "the note broke during the drag";
+    EXPECT_NEAR(MedianDb(whole, from, release), before, 1.0) << "the drag was heard before the release";
+    EXPECT_NEAR(MedianDb(whole, release + 0.15, release + 1.0) - before, VolumeCurveDb(100, value), 1.0)
+        << "the sounding note did not take the released value " << value;
+    for (double t : Onsets(whole, -45.0, -60.0))
+        EXPECT_LT(t, start + 0.1) << "the whole-song note struck again at " << t << " s";
+    Track notes = ToneTrack(s, song.notes.hz);
+    for (double on : song.notes.onsets) {
+        double a = std::max(start + on + 0.1, from), b = std::min(start + on + song.notes.noteSeconds - 0.1, release + 1.0);
+        if (b - a > 0.3) {
+            EXPECT_LT(DeepestDipDb(notes, a, b), 12.0) << "the note of " << on << " s breaks";
+        }
+    }
+}
+
 TEST_F(Live, PauseIsSilentAndResumeGoesOnWhereItPaused)
 {
     SKIP_WITHOUT_LIVE_SOUND();
@@ -456,9 +573,7 @@ TEST_F(Live, EndOfSongIsSilentAndLoopPlaysItAgain)
         EXPECT_LT(on[i] - on[i - 1], 1.5) << "a long gap in the loop at beat " << i;
 }
 
-// Off in the default run: once in CI the live take still held the track switched off before
-// the export (an open fault, under investigation); run it with --gtest_also_run_disabled_tests.
-TEST_F(Live, DISABLED_ExportGivesTheNotesHeardLive)
+TEST_F(Live, ExportGivesTheNotesHeardLive)
 {
     SKIP_WITHOUT_LIVE_SOUND();
     ToneSong song = MakeToneSong(12);   // 6 s
@@ -474,7 +589,10 @@ TEST_F(Live, DISABLED_ExportGivesTheNotesHeardLive)
     ASSERT_TRUE(p->Command(IDM_PLAY));
     Pause(7500);
     Stereo live = Finish();
-    for (int t = 0; t < 3; ++t) {
+    // The switched-off track is in neither.
+    EXPECT_TRUE(TrackOnsets(exported, song.tracks[1]).empty());
+    EXPECT_TRUE(TrackOnsets(live, song.tracks[1]).empty());
+    for (int t : {0, 2}) {
         SCOPED_TRACE("track " + std::to_string(t));
         // The live take may end a note or two before the song does.
         std::vector<double> a = TrackOnsets(exported, song.tracks[t]), b = TrackOnsets(live, song.tracks[t]);
@@ -490,6 +608,117 @@ TEST_F(Live, DISABLED_ExportGivesTheNotesHeardLive)
     EXPECT_NEAR(NotesLevelDb(live, song.tracks[0], start, 0, song.seconds) -
                     NotesLevelDb(exported, song.tracks[0], kLead, 0, song.seconds),
                 0.0, 1.0);
+}
+
+// ---- Benchmark: a hundred edits while playing -----------------------------------------
+//
+// Not part of the test run (timing belongs to the benchmark); run it with
+//   scripts/audio-server.sh start, then
+//   scripts/wine-run.sh build/win64/bin/e2e_tests.exe --gtest_also_run_disabled_tests
+//       --gtest_filter='Live.DISABLED_BenchHundredEditsWhilePlaying'
+// A song of three sine tracks: row 0 a 1.9 s note every 2 s, whose volume is edited a
+// hundred times at random moments; row 1 a beat every quarter; row 2 one note from the
+// start to the end, never edited. It reports how long each volume edit takes from the click
+// to the changed level in the recording, the deepest dip and the longest silence of the
+// unedited note across the edits, any new attack of it, and how far the beat leaves its
+// grid. The click's time is placed in the recording through the recorder's mark, which
+// itself went through a wave output: the latency is read against that output's own (the
+// few milliseconds from a write to an empty queue to the sink).
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+TEST_F(Live, DISABLED_BenchHundredEditsWhilePlaying)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    const int kEdits = 100;
+    LongNoteSong song = MakeLongNoteSong(90);   // 45 s
+    ASSERT_TRUE(rec_.Start());
+    launched_ = GetTickCount();
+    Player* p = Launch(Quoted(WriteWorkFile("bench-edits.mid", song.file)));
+    ASSERT_TRUE(p);
+    Pause(2500);
+    std::vector<DWORD> clicks;
+    std::vector<int> values;
+    unsigned seed = 12345;
+    for (int i = 0; i < kEdits; ++i) {
+        int value = i % 2 ? 100 : 40;
+        clicks.push_back(GetTickCount());
+        values.push_back(value);
+        ASSERT_TRUE(p->SetTrackbarEnd(p->Row(4, 0), value));
+        seed = seed * 1103515245u + 12345u;
+        Pause(250 + (seed >> 16) % 200);
+    }
+    Pause(1000);
+    Stereo s = Finish();
+    std::vector<double> beats = TrackOnsets(s, song.beat);
+    ASSERT_GE(beats.size(), 10u);
+    double start = beats[0];
+    double from = rec_.SecondsAt(clicks.front()), to = rec_.SecondsAt(clicks.back()) + 0.3;
+
+    // Edit to heard: where the edited note's level crosses halfway (in dB) from before the
+    // edit to after it.
+    Track edited = ToneTrack(s, song.notes.hz, BOTH, 0.002, 0.020);
+    std::vector<double> latencies;
+    for (size_t i = 0; i < clicks.size(); ++i) {
+        double c = rec_.SecondsAt(clicks[i]);
+        double next = i + 1 < clicks.size() ? rec_.SecondsAt(clicks[i + 1]) : c + 0.5;
+        bool sounding = false;
+        for (double on : song.notes.onsets)
+            if (start + on + 0.05 < c - 0.06 && start + on + song.notes.noteSeconds - 0.03 > c + 0.22)
+                sounding = true;
+        if (!sounding || next < c + 0.22)
+            continue;
+        const double half = edited.windowSeconds / 2;
+        double before = MedianDb(edited, c - 0.06 - half, c - half);
+        double after = MedianDb(edited, c + 0.17 - half, c + 0.22 - half);
+        if (std::fabs(after - before) < 6.0)
+            continue;   // the level had not moved: the previous edit's value was kept
+        double mid = (before + after) / 2;
+        for (size_t f = edited.FrameAt(c - 0.05 - half); f < edited.size() && edited.TimeOf(f) < c + 0.22; ++f) {
+            double db = Db(edited.amplitude[f]);
+            if ((after < before && db < mid) || (after > before && db > mid)) {
+                latencies.push_back(edited.TimeOf(f) + half - c);
+                break;
+            }
+        }
+    }
+
+    Track held = ToneTrack(s, song.whole.hz, BOTH, 0.001, 0.005);
+    double dipDb = DeepestDipDb(held, from, to);
+    double dipDbSlow = DeepestDipDb(ToneTrack(s, song.whole.hz), from, to);
+    double silence = LongestDigitalSilence(s, from, to);
+    int attacks = 0;
+    for (double t : Onsets(held, -38.0, -50.0))
+        if (t > from && t < to)
+            ++attacks;
+    double gridMs = 0.0;
+    int gridBeats = 0;
+    for (size_t i = 1; i < beats.size(); ++i) {
+        double on = beats[i];
+        if (on < from || on > to)
+            continue;
+        size_t n = (size_t)std::lround((on - start) / 0.5);
+        gridMs = std::max(gridMs, 1000.0 * std::fabs((on - beats[1]) - (n - 1) * 0.5));
+        ++gridBeats;
+    }
+    std::sort(latencies.begin(), latencies.end());
+    ASSERT_FALSE(latencies.empty());
+    printf("edits %d, timed %zu: click to changed level median %.1f ms, p90 %.1f ms, max %.1f ms, min %.1f ms\n",
+           kEdits, latencies.size(), 1000 * Median(latencies), 1000 * latencies[latencies.size() * 9 / 10],
+           1000 * latencies.back(), 1000 * latencies.front());
+    printf("unedited note across the edits (%.1f s): deepest dip %.2f dB (5 ms window), %.2f dB (40 ms window); "
+           "longest digital silence %.1f ms; new attacks %d\n",
+           to - from, dipDb, dipDbSlow, 1000 * silence, attacks);
+    printf("beat grid during the edits: %d beats, largest shift from the grid %.1f ms\n", gridBeats, gridMs);
+    // The glitches fail the benchmark; the latency is its figure to read.
+    EXPECT_EQ(attacks, 0);
+    EXPECT_LT(dipDb, 12.0);
+    EXPECT_LT(gridMs, 2.0);
 }
 
 }  // namespace
