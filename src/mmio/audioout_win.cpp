@@ -309,8 +309,41 @@ static void CloseWaveOut(void)
     waveOutClose(h);
 }
 
+// The wave output is opened and closed on the audio thread only. Opening and closing it
+// waits on the sound system's own threads, and a thread that waits so answers the
+// messages other programs send it: on the window's thread such a message could start a
+// command in the middle of the one under way, which may hold a lock its play thread needs.
+static BOOL OpenWaveOut(void)
+{
+    WAVEFORMATEX fmt;
+    memset(&fmt, 0, sizeof fmt);
+    fmt.wFormatTag = WAVE_FORMAT_PCM;
+    fmt.nChannels = 2;
+    fmt.nSamplesPerSec = AUDIO_RATE_HZ;
+    fmt.wBitsPerSample = 16;
+    fmt.nBlockAlign = 4;
+    fmt.nAvgBytesPerSec = AUDIO_RATE_HZ * 4;
+    HWAVEOUT h = nullptr;
+    if (waveOutOpen(&h, WAVE_MAPPER, &fmt, (DWORD_PTR)hWake, 0, CALLBACK_EVENT) != MMSYSERR_NOERROR)
+        return FALSE;
+    for (int i = 0; i < NUM_BLOCKS; ++i) {
+        memset(&Headers[i], 0, sizeof Headers[i]);
+        Headers[i].lpData = (LPSTR)Pcm[i];
+        Headers[i].dwBufferLength = sizeof Pcm[i];
+        waveOutPrepareHeader(h, &Headers[i], sizeof Headers[i]);
+    }
+    EnterCriticalSection(&csPosition);
+    hwo = h;
+    LeaveCriticalSection(&csPosition);
+    return TRUE;
+}
+
 static DWORD WINAPI AudioThread(LPVOID)
 {
+    if (!OpenWaveOut()) {
+        nState.store(AO_SILENT);   // no wave output: everything plays on, silently
+        return 0;
+    }
     if (!FindSoundFont()) {
         CloseWaveOut();
         nState.store(AO_SILENT);   // no SoundFont: the song plays on in silence
@@ -338,6 +371,7 @@ static DWORD WINAPI AudioThread(LPVOID)
             nextHeader = (nextHeader + 1) % NUM_BLOCKS;
         }
     }
+    CloseWaveOut();
     return 0;
 }
 
@@ -391,25 +425,9 @@ static void StartOutput(void)
     }
     if (!hWake)
         hWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    WAVEFORMATEX fmt;
-    memset(&fmt, 0, sizeof fmt);
-    fmt.wFormatTag = WAVE_FORMAT_PCM;
-    fmt.nChannels = 2;
-    fmt.nSamplesPerSec = AUDIO_RATE_HZ;
-    fmt.wBitsPerSample = 16;
-    fmt.nBlockAlign = 4;
-    fmt.nAvgBytesPerSec = AUDIO_RATE_HZ * 4;
-    HWAVEOUT h = nullptr;
-    if (!pSynth || !hWake ||
-        waveOutOpen(&h, WAVE_MAPPER, &fmt, (DWORD_PTR)hWake, 0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
-        GoSilent();   // no wave output: everything plays on, silently
+    if (!pSynth || !hWake) {
+        GoSilent();
         return;
-    }
-    for (int i = 0; i < NUM_BLOCKS; ++i) {
-        memset(&Headers[i], 0, sizeof Headers[i]);
-        Headers[i].lpData = (LPSTR)Pcm[i];
-        Headers[i].dwBufferLength = sizeof Pcm[i];
-        waveOutPrepareHeader(h, &Headers[i], sizeof Headers[i]);
     }
     while (Queue.Peek())
         Queue.Pop();
@@ -417,7 +435,6 @@ static void StartOutput(void)
     Clock.lastClockFrames = FramesOfMicros(lastNowMicros);
     RestartClock(&Clock);
     EnterCriticalSection(&csPosition);
-    hwo = h;
     epochBaseFrames = 0;
     LeaveCriticalSection(&csPosition);
     writtenFrames = 0;
@@ -428,7 +445,6 @@ static void StartOutput(void)
     nState.store(AO_STARTING);
     hThread = CreateThread(nullptr, 0, AudioThread, nullptr, 0, nullptr);
     if (!hThread) {
-        CloseWaveOut();
         GoSilent();
         return;
     }
@@ -491,7 +507,6 @@ static void StopOutput(void)
         CloseHandle(hThread);
         hThread = nullptr;
     }
-    CloseWaveOut();
     nState.store(AO_IDLE);
     fHaveStamp = FALSE;
     FreeRetiredFonts();
