@@ -123,8 +123,10 @@ static void DefaultSysEx(void*, BYTE status, const BYTE* data, DWORD len)
     free(buf);
 }
 
-static LONGLONG CounterMicros(void)
+static LONGLONG DefaultNow(void*)
 {
+    if (fAudioOut)
+        return AudioOutNow();
     if (!llCounterFreq) {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
@@ -133,13 +135,6 @@ static LONGLONG CounterMicros(void)
     LARGE_INTEGER c;
     QueryPerformanceCounter(&c);
     return c.QuadPart / llCounterFreq * 1000000 + c.QuadPart % llCounterFreq * 1000000 / llCounterFreq;
-}
-
-static LONGLONG DefaultNow(void*)
-{
-    if (fAudioOut)
-        return AudioOutNow();
-    return CounterMicros();
 }
 
 // Sleeps while the due time is far, then yields the processor until it arrives: a sleep
@@ -395,18 +390,8 @@ static DWORD WINAPI PlayThread(LPVOID param)
 }
 
 // What an edit's restart leaves of what a sink that runs ahead had queued: enough to cover
-// the restart itself, little enough that the edit is heard soon. A restart takes about as
-// long as the one before it (the same song, the same machine): twice that and a few
-// milliseconds, within bounds; 30 ms before the first.
-#define RESTART_KEEP_MIN_US 8000
-#define RESTART_KEEP_MAX_US 80000
-static LONGLONG llLastRestartUs = 13000;
-
-static LONGLONG RestartKeepMicros(void)
-{
-    const LONGLONG keep = 2 * llLastRestartUs + 4000;
-    return keep < RESTART_KEEP_MIN_US ? RESTART_KEEP_MIN_US : keep > RESTART_KEEP_MAX_US ? RESTART_KEEP_MAX_US : keep;
-}
+// the restart itself, little enough that the edit is heard at once.
+#define RESTART_KEEP_US 30000
 
 // The sink dropped what was sent for clock times from t on: the play counts as having sent
 // only the events due before t, and the keys they left sounding.
@@ -446,7 +431,7 @@ static void EndPlay(SEQDEVICE* d)
     d->fSoundKept = d->fKeepSound;
     d->fKeepSound = FALSE;
     if (d->fSoundKept && d->sink.Retract)
-        ForgetSentFrom(d, d->sink.Retract(d->sink.ctx, RestartKeepMicros()));
+        ForgetSentFrom(d, d->sink.Retract(d->sink.ctx, RESTART_KEEP_US));
     d->qwPos = pos;
     d->nState = SEQ_STOPPED;
 }
@@ -568,19 +553,15 @@ static BOOL TakeOverSound(SEQDEVICE* d, uint64_t from)
     return TRUE;
 }
 
-static LONGLONG llRestartBeganUs;
-
 void SequencerKeepSoundOnRestart(void)
 {
     Carry.fArmed = TRUE;
-    llRestartBeganUs = CounterMicros();
 }
 
 void SequencerEndRestart(void)
 {
     Carry.fArmed = FALSE;
     ReleaseCarry(TRUE);
-    llLastRestartUs = CounterMicros() - llRestartBeganUs;
 }
 
 // ---- Commands ------------------------------------------------------------------------
