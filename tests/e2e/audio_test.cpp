@@ -203,35 +203,15 @@ struct LongNoteSong {
 LongNoteSong MakeLongNoteSong(int quarters)
 {
     const int ppq = 96;
+    ToneSong tones = MakeVoicesSong(quarters, {{"Notes", 72, 0, 365, 4 * ppq},
+                                               {"Beat", 79, 0, 58, ppq},
+                                               {"Whole", 96, 0, quarters * ppq - 1, quarters * ppq}});
     LongNoteSong song;
-    song.seconds = quarters * 0.5;
-    smf::File file(1, ppq);
-    file.Add(smf::Track().Name(0, "Tones").Tempo(0, 500000).End((uint32_t)(quarters * ppq)));
-    struct Voice {
-        const char* name;
-        int key, lengthTicks, everyTicks;
-        TonePart* part;
-    } voices[] = {{"Notes", 72, 365, 4 * ppq, &song.notes},
-                  {"Beat", 79, 58, ppq, &song.beat},
-                  {"Whole", 96, quarters * ppq - 1, quarters * ppq, &song.whole}};
-    for (int ch = 0; ch < 3; ++ch) {
-        const Voice& v = voices[ch];
-        TonePart& t = *v.part;
-        t.key = v.key;
-        t.hz = KeyHz(v.key) * 441.0 / 440.0;
-        t.noteSeconds = v.lengthTicks * 0.5 / ppq;
-        smf::Track tr;
-        tr.Name(0, v.name).Program(0, ch, 0).Volume(0, ch, 100).Pan(0, ch, 64).Controller(0, ch, 91, 0).Controller(0, ch, 93, 0);
-        uint32_t at = 0;
-        for (int start = 0; start + v.lengthTicks <= quarters * ppq; start += v.everyTicks) {
-            tr.NoteOn((uint32_t)start - at, ch, v.key, 100).NoteOff((uint32_t)v.lengthTicks, ch, v.key, 0);
-            at = (uint32_t)(start + v.lengthTicks);
-            t.onsets.push_back(start * 0.5 / ppq);
-        }
-        tr.End();
-        file.Add(tr);
-    }
-    song.file = file.Bytes();
+    song.file = tones.file;
+    song.notes = tones.tracks[0];
+    song.beat = tones.tracks[1];
+    song.whole = tones.tracks[2];
+    song.seconds = tones.seconds;
     return song;
 }
 

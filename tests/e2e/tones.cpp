@@ -29,21 +29,15 @@ Bytes ToneFont()
     return font.Bytes();
 }
 
-ToneSong MakeToneSong(int quarters)
+ToneSong MakeVoicesSong(int quarters, const std::vector<ToneVoice>& voices)
 {
     const int ppq = 96;
     ToneSong song;
     song.seconds = quarters * 0.5;
     smf::File file(1, ppq);
     file.Add(smf::Track().Name(0, "Tones").Tempo(0, 500000).End((uint32_t)(quarters * ppq)));
-
-    struct Voice {
-        const char* name;
-        int key;
-        int offsetTicks, lengthTicks, everyTicks;
-    } voices[] = {{"Beat", 60, 0, 58, ppq}, {"Offbeat", 67, ppq / 2, 38, ppq}, {"Held", 76, 0, 365, 4 * ppq}};
-    for (int ch = 0; ch < 3; ++ch) {
-        const Voice& v = voices[ch];
+    for (int ch = 0; ch < (int)voices.size(); ++ch) {
+        const ToneVoice& v = voices[ch];
         TonePart t;
         t.key = v.key;
         t.hz = audio::KeyHz(v.key) * 441.0 / 440.0;
@@ -63,6 +57,12 @@ ToneSong MakeToneSong(int quarters)
     }
     song.file = file.Bytes();
     return song;
+}
+
+ToneSong MakeToneSong(int quarters)
+{
+    const int ppq = 96;
+    return MakeVoicesSong(quarters, {{"Beat", 60, 0, 58, ppq}, {"Offbeat", 67, ppq / 2, 38, ppq}, {"Held", 76, 0, 365, 4 * ppq}});
 }
 
 std::string TonePlayer()

@@ -36,6 +36,15 @@ struct ToneSong {
 };
 ToneSong MakeToneSong(int quarters);
 
+// One track of a tone song: its name and key, a note of lengthTicks every everyTicks from
+// offsetTicks (96 ticks a quarter) while it fits in the song.
+struct ToneVoice {
+    const char* name;
+    int key, offsetTicks, lengthTicks, everyTicks;
+};
+// Such a song of one track a voice, on channels 0 on, with the settings above.
+ToneSong MakeVoicesSong(int quarters, const std::vector<ToneVoice>& voices);
+
 // A folder of the run with a copy of the player and the tone SoundFont beside it; the path
 // of the copy.
 std::string TonePlayer();
