@@ -100,9 +100,9 @@ DWORD mcimidiPlay(HWND hwndNotify, MCIDEVICEID wDeviceID)
     MCI_PLAY_PARMS play = {};
     play.dwCallback = (DWORD_PTR)hwndNotify;
     play.dwFrom = UnitsToMs(dwPlayPos);
-    // Starting the sound can wait on the sound system's own threads, and a message another
-    // program sends meanwhile is answered inside that wait. While the flag is up such a
-    // message finds no half-started play: commands are put off, edits only marked.
+    // A start can wait on other threads (the platform's sequencer, the sound system), and a
+    // thread that waits so answers the messages other programs send it. While the flag is
+    // up such a message finds no half-started play: commands are put off, edits only marked.
     fSequencerStarting = 1;
     MCIERROR err = SequencerSendCommand(wDeviceID, MCI_PLAY, MCI_NOTIFY | MCI_FROM, (DWORD_PTR)&play);
     fSequencerStarting = 0;
