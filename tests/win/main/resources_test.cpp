@@ -360,6 +360,9 @@ void ExpectNewsAndContact(const std::string& text)
     EXPECT_NE(lines[1].find('@'), std::string::npos);
 }
 
+#define VERSION_STR2(x) #x
+#define VERSION_STR(x) VERSION_STR2(x)
+
 TEST(Resources, AboutBoxTemplate)
 {
     REQUIRE_PLAYER();
@@ -382,7 +385,7 @@ TEST(Resources, AboutBoxTemplate)
     std::vector<std::string> product = Lines(d.controls[2].text);
     ASSERT_EQ(product.size(), 2u);
     EXPECT_EQ(product[0], "Zulin MIDI Player. Version: 1.00 (98.6)");
-    EXPECT_FALSE(product[1].empty());
+    EXPECT_NE(product[1].find(VERSION_STR(PLAYER_VERSION)), std::string::npos) << product[1];
     ExpectControl(d.controls[3], "static", -1, SS_CENTER | WS_GROUP, 20, 50, 210, 30);
     ExpectNewsAndContact(d.controls[3].text);
 }
