@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native unit tests under AddressSanitizer/UBSan,
 # the Windows unit and end-to-end tests under Wine (x86_64), the i686 release build
-# (built and checked, not run), and a short fuzzing run.
+# (built, packaged and checked, not run: this machine cannot execute 32-bit code), and a
+# short fuzzing run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -52,6 +53,15 @@ echo "== Windows i686 build (release; built and checked, not run)"
 cmake -S . -B "$B/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DPLAYER_TESTS=OFF -DPLAYER_BUILD_ROOT="$B" >/dev/null
 cmake --build "$B/win32" -j"$jobs"
 "$root/scripts/check-imports.sh" "$B/win32/bin" "$B/win64/bin"
+
+echo "== release package (from the i686 build: zipped, unpacked into a fresh folder, checked)"
+if zip=$("$root/scripts/package.sh" "$B/win32" | tail -n 1) && "$root/scripts/check-package.sh" "$zip"; then
+  summary+=("package: 1 passed, 0 failed")
+  total_pass=$((total_pass + 1))
+else
+  summary+=("package: 0 passed, 1 failed")
+  total_fail=$((total_fail + 1))
+fi
 
 if [ -f fuzz/fuzz_song.cpp ]; then
   echo "== fuzzing (${FUZZ_SECONDS}s)"
