@@ -819,4 +819,35 @@ TEST(SynthRealFont, PlaysTheDemoAndADenseSongLoudAndUnclipped)
         GTEST_SKIP() << "no SoundFont installed";
 }
 
+// Debian's SF3 fonts (Ogg Vorbis samples): FluidR3Mono always when installed (the tests'
+// setup installs it), MuseScore's Lite font only when present.
+TEST(SynthRealFont, PlaysTheDemoThroughAnSf3Font)
+{
+    std::string here = __FILE__;
+    std::vector<uint8_t> demo = ReadAll((here.substr(0, here.rfind("tests/native/")) + "res/demo.mid").c_str());
+    ASSERT_FALSE(demo.empty());
+    const char* paths[] = {"/usr/share/sounds/sf3/FluidR3Mono_GM.sf3", "/usr/share/sounds/sf3/MuseScore_General_Lite.sf3"};
+    int played = 0;
+    for (const char* path : paths) {
+        SCOPED_TRACE(path);
+        FILE* probe = fopen(path, "rb");
+        if (!probe)
+            continue;
+        fclose(probe);
+        SoundFont* sf = nullptr;
+        char message[256];
+        ASSERT_EQ(LoadSoundFontFile(path, &sf, message, sizeof message), SF_LOAD_OK) << message;
+        SongRender r = PlaySong(sf, demo, true);
+        EXPECT_TRUE(r.finite);
+        EXPECT_EQ(r.clipped, 0);
+        EXPECT_GE(r.peakDbfs, -12.0);
+        EXPECT_LE(r.peakDbfs, -1.0 + 0.01);
+        EXPECT_GT(r.maxVoices, 4);
+        FreeSoundFont(sf);
+        ++played;
+    }
+    if (played == 0)
+        GTEST_SKIP() << "FluidR3Mono_GM.sf3 (Debian's fluidr3mono-gm-soundfont) is not installed";
+}
+
 }  // namespace
