@@ -287,8 +287,9 @@ void UpdateVoiceParameters(Voice& v)
 {
     // Initial attenuation counts at 0.4 of its nominal value, as the hardware the format
     // was made for did and as SoundFonts are voiced; the modulators' part counts in full.
-    float attenuation = 0.4f * Clamp((float)v.gen[GEN_INITIAL_ATTENUATION], 0.0f, 1440.0f) +
-                        v.modSum[GEN_INITIAL_ATTENUATION];
+    // Only the total is held to 0..1440 cB: a preset's negative value (a drum kit's louder
+    // kick, say) takes back the velocity's and the volume's attenuation as it does there.
+    float attenuation = 0.4f * (float)v.gen[GEN_INITIAL_ATTENUATION] + v.modSum[GEN_INITIAL_ATTENUATION];
     v.attenuationCb = Clamp(attenuation, 0.0f, 1440.0f);
 
     float pan = Clamp(Gen(v, GEN_PAN), -500.0f, 500.0f);

@@ -431,6 +431,63 @@ TEST(SynthBanks, DrumKitsAndFallbacks)
 
 // ---- Exclusive class ------------------------------------------------------------------------------
 
+// A drum kit whose preset zones make the kick louder (-100 cB) over instruments of 0 and
+// 150 cB, played on channel index 9 and on a part the GS "use for rhythm part" message makes
+// a drum part, beside a melodic preset: the levels and onsets Debian's FluidSynth 2.3.1
+// gives the same font and song, measured from its render
+//   fluidsynth -ni -q -R 0 -C 0 -o synth.device-id=16 -r 44100 -F out.wav levels.sf2 levels.mid
+// (left channel, RMS 0.1-0.25 s after each note-on, against the first note's; onset the first
+// sample above 100 of 32,768). FluidSynth takes GS messages for device 16 (Roland's default,
+// the one this message names) only with synth.device-id=16.
+TEST(SynthBanks, DrumAndGsPartLevelsAsFluidSynthPlaysThem)
+{
+    sf2::Font f;
+    int s = f.AddSample(SineSample());
+    sf2::Zone tone;
+    tone.Gen(GEN_SAMPLE_MODES, 1).Gen(GEN_RELEASE_VOL_ENV, -2400);
+    int lead = f.AddInstrument(sf2::Instrument("Lead").Add(sf2::Zone(tone).Sample(s)));
+    int kit = f.AddInstrument(sf2::Instrument("Kit")
+                                  .Add(sf2::Zone(tone).Keys(36, 36).Sample(s))
+                                  .Add(sf2::Zone(tone).Keys(38, 38).Gen(GEN_INITIAL_ATTENUATION, 150).Sample(s)));
+    f.AddPreset(sf2::Preset("Lead", 0, 0).Add(sf2::Zone().Instrument(lead)));
+    f.AddPreset(sf2::Preset("Standard", 128, 0)
+                    .Add(sf2::Zone().Keys(36, 36).Gen(GEN_INITIAL_ATTENUATION, -100).Instrument(kit))
+                    .Add(sf2::Zone().Keys(38, 38).Gen(GEN_INITIAL_ATTENUATION, -100).Instrument(kit)));
+    struct Note { double at; int channel, key; double onset, levelDb; } notes[] = {
+        {0.0, 0, 69, 0.0019, 0.00},    // melodic: the reference
+        {0.5, 9, 36, 0.5014, 4.04},    // kick: preset -100 over instrument 0
+        {1.0, 9, 38, 1.0006, -1.99},   // preset -100 over instrument 150
+        {1.6, 10, 36, 1.5998, 4.07},   // channel index 10 after "use for rhythm part"
+        {2.1, 11, 36, 2.0991, 0.05},   // its neighbour stays melodic
+    };
+    Rig rig(f);
+    for (const Note& n : notes) {
+        rig.Render(n.at - rig.Now());
+        if (n.channel == 10)   // F0 41 10 42 12 40 1A 15 02 0F F7: block 1A is part 11
+            rig.Sysex({0x41, 0x10, 0x42, 0x12, 0x40, 0x1A, 0x15, 0x02, 0x0F, 0xF7});
+        rig.Msg(0x90 | n.channel, n.key, 100);
+        rig.Render(0.3);
+        rig.Msg(0x80 | n.channel, n.key, 0);
+    }
+    rig.Render(0.3);
+    auto rms = [&rig](double from, double to) {
+        double sum = 0;
+        size_t a = (size_t)(from * kRate), b = (size_t)(to * kRate);
+        for (size_t i = a; i < b; ++i)
+            sum += (double)rig.left[i] * rig.left[i];
+        return std::sqrt(sum / (double)(b - a));
+    };
+    double reference = rms(0.1, 0.25), peak = rig.Peak(0.0, rig.Now());
+    for (const Note& n : notes) {
+        SCOPED_TRACE(testing::Message() << "note at " << n.at << " s, channel index " << n.channel);
+        EXPECT_NEAR(Db(rms(n.at + 0.1, n.at + 0.25) / reference), n.levelDb, 1.0);
+        size_t i = (size_t)(std::max(0.0, n.at - 0.001) * kRate);
+        while (i < rig.left.size() && std::fabs(rig.left[i]) < peak * 0.01)
+            ++i;
+        EXPECT_NEAR((double)i / kRate, n.onset, 0.01);
+    }
+}
+
 TEST(SynthNotes, ExclusiveClassCutsTheOthersOfItsClass)
 {
     struct Case { int classA, classB; int channelB; int expectVoices; } cases[] = {
