@@ -19,6 +19,7 @@
 #include <thread>
 #endif
 
+#include "synth/modulator.h"
 #include "synth/vorbis.h"
 
 namespace {
@@ -255,27 +256,11 @@ bool IsInstrumentOnly(int gen)
     }
 }
 
-// Modulator sources: bits 0-6 index, bit 7 a MIDI controller, bits 10-15 the curve.
-bool SourceIsValid(uint16_t src)
-{
-    if ((src >> 10) > 3)
-        return false;
-    int index = src & 0x7F;
-    if (src & 0x80)
-        return !(index == 0 || index == 6 || index == 32 || index == 38 || (index >= 98 && index <= 101) || index >= 120);
-    // No controller, velocity, key, poly pressure, channel pressure, pitch wheel, its range.
-    return index == 0 || index == 2 || index == 3 || index == 10 || index == 13 || index == 14 || index == 16;
-}
-
-// A modulator this program evaluates: known sources (no links between modulators), a
-// generator or the pitch as its destination, a known transform.
+// A modulator this program evaluates (known sources, no links between modulators, a known
+// transform) with a generator a zone may set, or the pitch, as its destination.
 bool ModulatorIsValid(const SfModulator& m)
 {
-    if (!SourceIsValid(m.srcOper) || !SourceIsValid(m.amtSrcOper))
-        return false;
-    if (m.transOper != 0 && m.transOper != 2)
-        return false;
-    return m.destOper == GEN_INITIAL_PITCH || IsValueGenerator(m.destOper);
+    return ModulatorIsUsable(m) && (m.destOper == GEN_INITIAL_PITCH || IsValueGenerator(m.destOper));
 }
 
 bool SameModulator(const SfModulator& a, const SfModulator& b)
