@@ -19,6 +19,7 @@ namespace {
 const int kFrames = 4410;
 const int kPeriod = 50;
 const int kAmplitude = 12000;
+const double kPi = 3.14159265358979323846;
 
 sf2::Bytes ReadData(const char* name)
 {
@@ -90,7 +91,7 @@ TEST(Sf3Load, VorbisSamplesDecodeIntoTheSampleData)
         // The decoded loop is the sine again: lossy, so within a few percent.
         double error = 0, power = 0;
         for (uint32_t i = s.loopStart; i < s.loopEnd; ++i) {
-            double want = kAmplitude * std::sin(2 * M_PI * (i - s.start) / kPeriod);
+            double want = kAmplitude * std::sin(2 * kPi * (i - s.start) / kPeriod);
             error += (pcm[i] - want) * (pcm[i] - want);
             power += want * want;
         }
