@@ -75,14 +75,7 @@ int main(int argc, char** argv)
     ok = ok && Write(dir, "unplayable-samples.sf2", f.Bytes());
 
     // SF3: one Vorbis sample beside an uncompressed one, no pad byte after the odd sample data.
-    std::vector<uint8_t> ogg;
-    if (FILE* in = fopen("tests/data/sf3/sine.ogg", "rb")) {
-        uint8_t buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, in)) > 0)
-            ogg.insert(ogg.end(), buf, buf + n);
-        fclose(in);
-    }
+    sf2::Bytes ogg = sf2::ReadFile("tests/data/sf3/sine.ogg");
     ok = ok && !ogg.empty();
     f = Small();
     f.versionMajor = 3;

@@ -31,6 +31,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -370,6 +371,21 @@ private:
                Chunk("shdr", shdr);
     }
 };
+
+// The bytes of a file (a test's data, a stream to put in a font); empty when it cannot be read.
+inline Bytes ReadFile(const std::string& path)
+{
+    Bytes b;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return b;
+    uint8_t buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        b.insert(b.end(), buf, buf + n);
+    fclose(f);
+    return b;
+}
 
 inline Bytes Truncate(Bytes b, size_t size)
 {

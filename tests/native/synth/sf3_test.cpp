@@ -21,20 +21,7 @@ const int kPeriod = 50;
 const int kAmplitude = 12000;
 const double kPi = 3.14159265358979323846;
 
-sf2::Bytes ReadData(const char* name)
-{
-    std::string path = std::string(TEST_DATA_DIR) + "/" + name;
-    sf2::Bytes b;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return b;
-    uint8_t buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        b.insert(b.end(), buf, buf + n);
-    fclose(f);
-    return b;
-}
+sf2::Bytes ReadData(const char* name) { return sf2::ReadFile(std::string(TEST_DATA_DIR) + "/" + name); }
 
 // An SF3 font as MuseScore writes them: version 3, one Vorbis sample looped over whole
 // periods, an uncompressed one beside it, and (unless padded) no pad byte after the odd

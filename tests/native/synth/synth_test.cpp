@@ -782,19 +782,7 @@ SongRender PlaySong(const SoundFont* sf, const std::vector<uint8_t>& smf, bool e
     return r;
 }
 
-std::vector<uint8_t> ReadAll(const char* path)
-{
-    std::vector<uint8_t> b;
-    FILE* f = fopen(path, "rb");
-    if (!f)
-        return b;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        b.insert(b.end(), buf, buf + n);
-    fclose(f);
-    return b;
-}
+std::vector<uint8_t> ReadAll(const char* path) { return sf2::ReadFile(path); }
 
 // Sixteen channels of sections holding overlapping chords, drums on channel index 9: a
 // dense orchestral texture of well over a hundred voices on a General MIDI font.
