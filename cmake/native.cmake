@@ -1,5 +1,6 @@
 # Native Linux build: the portable code, its tests, the command-line tools and the fuzzer.
 add_library(portable STATIC ${MMIO_PORTABLE} ${MMIO_POSIX} ${UI_LOGIC} ${SYNTH_SRC})
+target_link_libraries(portable PUBLIC player_vorbis)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/midimix.cpp)
   add_executable(midimix ${CMAKE_SOURCE_DIR}/tools/midimix.cpp)

@@ -10,6 +10,7 @@ file(GLOB CTRL_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ctrl/*.cpp)
 
 # Everything but the entry point, so the Windows unit tests can link the real code.
 add_library(playercore STATIC ${MMIO_PORTABLE} ${MMIO_WIN} ${CTRL_SRC} ${MAIN_SRC} ${SYNTH_SRC})
+target_link_libraries(playercore PUBLIC player_vorbis)
 target_link_libraries(playercore PUBLIC ${WIN_LIBS})
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/main/winmain.cpp)

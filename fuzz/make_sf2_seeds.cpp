@@ -1,5 +1,6 @@
 // Writes the SoundFont fuzzer's seed fonts into a folder: tiny fonts, each with something the
-// loader must handle with care. Build and run from the source root:
+// loader must handle with care (among them an SF3 font with a Vorbis sample, read from
+// tests/data/sf3/sine.ogg). Build and run from the source root:
 //   g++ -std=c++17 -Isrc -Itests fuzz/make_sf2_seeds.cpp -o /tmp/make_sf2_seeds && /tmp/make_sf2_seeds fuzz/sf2-corpus
 #include <cstdio>
 #include <string>
@@ -72,6 +73,15 @@ int main(int argc, char** argv)
     f.samples[2].type = 0x8001;   // a sample in a sound card's memory
     f.samples[1].EndAdjust(-48);  // a sample of no frames
     ok = ok && Write(dir, "unplayable-samples.sf2", f.Bytes());
+
+    // SF3: one Vorbis sample beside an uncompressed one, no pad byte after the odd sample data.
+    sf2::Bytes ogg = sf2::ReadFile("tests/data/sf3/sine.ogg");
+    ok = ok && !ogg.empty();
+    f = Small();
+    f.versionMajor = 3;
+    f.padChunks = false;
+    f.samples[0] = sf2::Sample("vorbis sine", {}).Vorbis(ogg, 4410).Rate(22050).Root(69).Loop(1000, 3000);
+    ok = ok && Write(dir, "vorbis.sf3", f.Bytes());
 
     sf2::Font empty;
     ok = ok && Write(dir, "no-presets.sf2", empty.Bytes());

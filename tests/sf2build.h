@@ -17,6 +17,11 @@
 // Samples are laid out one after another in the sample data, each followed by 46 zero frames;
 // loop points are given relative to the sample's own first frame.
 //
+// SF3: Sample::Vorbis() makes a sample an Ogg Vorbis stream (the bytes of a .ogg file), put
+// in the sample data as it is; its header then gives the stream's byte offsets and a loop
+// counted in decoded frames from its start, as MuseScore's fonts do. Font::padChunks = false
+// leaves out the pad byte after odd-sized chunks, as those fonts do.
+//
 // Broken files: Sample::EndAdjust() moves a sample's end, loops may lie anywhere, and
 // Font::edit lets a test change the body of any chunk ("phdr", "shdr", "smpl", "ifil", ...)
 // before it is wrapped (drop a table's closing record with DropLast(), break an index with
@@ -26,6 +31,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -123,6 +129,7 @@ struct Sample {
     uint16_t link = 0;
     int64_t loopStart = -1, loopEnd = -1;   // relative to the first frame (may be negative); -1: 8 frames in, 8 before the end
     int64_t endAdjust = 0;                  // frames added to the end written in the header
+    std::vector<uint8_t> vorbis;            // an Ogg Vorbis stream in place of pcm (SF3)
 
     Sample() {}
     Sample(const std::string& n, const std::vector<int16_t>& p) : name(n), pcm(p) {}
@@ -132,7 +139,14 @@ struct Sample {
     Sample& Type(int t) { type = (uint16_t)t; return *this; }
     Sample& Loop(int64_t start, int64_t end) { loopStart = start; loopEnd = end; return *this; }
     Sample& EndAdjust(int64_t frames) { endAdjust = frames; return *this; }
-};
+    // frames: what the stream decodes to (for the default loop).
+    Sample& Vorbis(const std::vector<uint8_t>& stream, int frames)
+    {
+        vorbis = stream;
+        pcm.assign((size_t)frames, 0);
+        type |= 0x10;
+        return *this;
+    }};
 
 struct Instrument {
     std::string name;
@@ -169,6 +183,7 @@ public:
     uint16_t versionMajor = 2, versionMinor = 4;
     std::string name = "Test font";
     bool sm24 = false;   // writes an sm24 chunk (the low bytes of 24-bit samples) after smpl
+    bool padChunks = true;   // a pad byte after each odd-sized chunk, as RIFF wants
     // Edits of chunk bodies by id, applied before each body is wrapped in its chunk.
     std::map<std::string, std::function<void(Bytes&)>> edit;
     // False chunk sizes by id ("RIFF", "LIST" is ambiguous: use "INFO", "sdta", "pdta" for the lists).
@@ -179,11 +194,15 @@ public:
     int AddPreset(const Preset& p) { presets.push_back(p); return (int)presets.size() - 1; }
 
     // The frame where sample i starts in the sample data.
-    uint32_t SampleStart(size_t i) const
+    uint32_t SampleStart(size_t i) const { return SampleByte(i) / 2; }
+    // The byte where sample i starts in the sample data (a Vorbis stream's own bytes, padded
+    // to an even count; the others' frames and 46 zero frames).
+    uint32_t SampleByte(size_t i) const
     {
         uint32_t at = 0;
         for (size_t k = 0; k < i; ++k)
-            at += (uint32_t)samples[k].pcm.size() + 46;
+            at += samples[k].vorbis.empty() ? ((uint32_t)samples[k].pcm.size() + 46) * 2
+                                            : ((uint32_t)samples[k].vorbis.size() + 1) & ~1u;
         return at;
     }
 
@@ -228,7 +247,7 @@ private:
         auto s = chunkSize.find(key);
         PutLE(out, s != chunkSize.end() ? s->second : (uint32_t)body.size(), 4);
         out = out + body;
-        if (body.size() % 2)
+        if (body.size() % 2 && padChunks)
             out.push_back(0);
         return out;
     }
@@ -242,6 +261,12 @@ private:
     {
         sf2::Bytes b;
         for (const Sample& s : samples) {
+            if (!s.vorbis.empty()) {
+                b.insert(b.end(), s.vorbis.begin(), s.vorbis.end());
+                if (s.vorbis.size() % 2 && &s != &samples.back())
+                    b.push_back(0);
+                continue;
+            }
             for (int16_t v : s.pcm)
                 PutLE(b, (uint16_t)v, 2);
             for (int k = 0; k < 46; ++k)
@@ -320,10 +345,18 @@ private:
             int64_t ls = s.loopStart != -1 ? s.loopStart : (n > 16 ? 8 : 0);
             int64_t le = s.loopEnd != -1 ? s.loopEnd : (n > 16 ? n - 8 : n);
             PutName(shdr, s.name);
-            PutLE(shdr, start, 4);
-            PutLE(shdr, (uint32_t)(start + n + s.endAdjust), 4);
-            PutLE(shdr, (uint32_t)(start + ls), 4);
-            PutLE(shdr, (uint32_t)(start + le), 4);
+            if (!s.vorbis.empty()) {
+                uint32_t byte = SampleByte(k);
+                PutLE(shdr, byte, 4);
+                PutLE(shdr, (uint32_t)(byte + s.vorbis.size() + s.endAdjust), 4);
+                PutLE(shdr, (uint32_t)ls, 4);
+                PutLE(shdr, (uint32_t)le, 4);
+            } else {
+                PutLE(shdr, start, 4);
+                PutLE(shdr, (uint32_t)(start + n + s.endAdjust), 4);
+                PutLE(shdr, (uint32_t)(start + ls), 4);
+                PutLE(shdr, (uint32_t)(start + le), 4);
+            }
             PutLE(shdr, s.rateHz, 4);
             shdr.push_back(s.root);
             shdr.push_back((uint8_t)s.correctionCents);
@@ -338,6 +371,21 @@ private:
                Chunk("shdr", shdr);
     }
 };
+
+// The bytes of a file (a test's data, a stream to put in a font); empty when it cannot be read.
+inline Bytes ReadFile(const std::string& path)
+{
+    Bytes b;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return b;
+    uint8_t buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        b.insert(b.end(), buf, buf + n);
+    fclose(f);
+    return b;
+}
 
 inline Bytes Truncate(Bytes b, size_t size)
 {

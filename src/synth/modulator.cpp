@@ -119,8 +119,6 @@ void EvaluateModulators(const SfModulator* mods, int n, const ModulatorInputs& i
     std::memset(modSum, 0, sizeof(float) * GEN_COUNT);
     for (int i = 0; i < n; ++i) {
         const SfModulator& m = mods[i];
-        if (!ModulatorIsUsable(m) || m.amount == 0)
-            continue;
         float v = (float)m.amount * ModulatorSourceValue(m.srcOper, in, key, velocity) *
                   ModulatorSourceValue(m.amtSrcOper, in, key, velocity);
         if (m.transOper == 2 && v < 0)

@@ -22,10 +22,12 @@ float ModulatorSourceValue(uint16_t srcOper, const ModulatorInputs& in, int key,
 float ConcaveCurve(float x);
 float ConvexCurve(float x);
 
-// Whether the modulator is one this synthesizer evaluates (sources it knows, a generator as
-// destination, a transform it knows).
+// Whether the modulator is one this synthesizer evaluates (a primary source and an amount
+// source it knows, a destination below GEN_COUNT, a transform it knows). The loader keeps
+// only these (and only those aimed at a generator a zone may set, or the pitch).
 bool ModulatorIsUsable(const SfModulator& m);
 
-// Sets modSum[GEN_COUNT] to the sum of every modulator's output into its generator.
+// Sets modSum[GEN_COUNT] to the sum of every modulator's output into its generator. The
+// modulators are a NoteZone's: usable, checked once at load.
 void EvaluateModulators(const SfModulator* mods, int n, const ModulatorInputs& in, int key, int velocity,
                         float* modSum);

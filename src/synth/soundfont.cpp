@@ -9,11 +9,18 @@
 #include "synth/soundfont.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
+#ifdef _GLIBCXX_HAS_GTHREADS
+#include <thread>
+#endif
+
+#include "synth/modulator.h"
+#include "synth/vorbis.h"
 
 namespace {
 
@@ -33,6 +40,7 @@ enum Damage {
     DAMAGE_LOOP_OUTSIDE_SAMPLE,
     DAMAGE_NO_SUCH_SAMPLE,
     DAMAGE_NO_SUCH_INSTRUMENT,
+    DAMAGE_SAMPLE_UNDECODABLE,   // a compressed sample that does not decode: Failure::sample names it
 };
 
 // The tables of the preset data, in the order of the file.
@@ -45,6 +53,7 @@ struct Failure {
     int result = SF_LOAD_OK;
     Damage damage = DAMAGE_CUT_SHORT;
     Table table = T_PHDR, target = T_PHDR;
+    char sample[21] = "";
 };
 
 void FormatMessage(const Failure& f, const char* name, char* message, size_t size)
@@ -57,9 +66,6 @@ void FormatMessage(const Failure& f, const char* name, char* message, size_t siz
         return;
     case SF_LOAD_NOT_SOUNDFONT:
         snprintf(message, size, "The file %s is not a SoundFont.", name);
-        return;
-    case SF_LOAD_COMPRESSED:
-        snprintf(message, size, "The SoundFont %s uses compressed samples (SF3), which this program cannot play.", name);
         return;
     case SF_LOAD_NO_MEMORY:
         snprintf(message, size, "There is not enough memory to load the SoundFont %s.", name);
@@ -87,6 +93,7 @@ void FormatMessage(const Failure& f, const char* name, char* message, size_t siz
     case DAMAGE_LOOP_OUTSIDE_SAMPLE: snprintf(what, sizeof what, "a looped sample's loop lies outside the sample"); break;
     case DAMAGE_NO_SUCH_SAMPLE:      snprintf(what, sizeof what, "an instrument names a sample the font does not hold"); break;
     case DAMAGE_NO_SUCH_INSTRUMENT:  snprintf(what, sizeof what, "a preset names an instrument the font does not hold"); break;
+    case DAMAGE_SAMPLE_UNDECODABLE:  snprintf(what, sizeof what, "its sample \"%s\" does not decode", f.sample); break;
     }
     snprintf(message, size, "The SoundFont %s is damaged: %s.", name, what);
 }
@@ -249,27 +256,11 @@ bool IsInstrumentOnly(int gen)
     }
 }
 
-// Modulator sources: bits 0-6 index, bit 7 a MIDI controller, bits 10-15 the curve.
-bool SourceIsValid(uint16_t src)
-{
-    if ((src >> 10) > 3)
-        return false;
-    int index = src & 0x7F;
-    if (src & 0x80)
-        return !(index == 0 || index == 6 || index == 32 || index == 38 || (index >= 98 && index <= 101) || index >= 120);
-    // No controller, velocity, key, poly pressure, channel pressure, pitch wheel, its range.
-    return index == 0 || index == 2 || index == 3 || index == 10 || index == 13 || index == 14 || index == 16;
-}
-
-// A modulator this program evaluates: known sources (no links between modulators), a
-// generator or the pitch as its destination, a known transform.
+// A modulator this program evaluates (known sources, no links between modulators, a known
+// transform) with a generator a zone may set, or the pitch, as its destination.
 bool ModulatorIsValid(const SfModulator& m)
 {
-    if (!SourceIsValid(m.srcOper) || !SourceIsValid(m.amtSrcOper))
-        return false;
-    if (m.transOper != 0 && m.transOper != 2)
-        return false;
-    return m.destOper == GEN_INITIAL_PITCH || IsValueGenerator(m.destOper);
+    return ModulatorIsUsable(m) && (m.destOper == GEN_INITIAL_PITCH || IsValueGenerator(m.destOper));
 }
 
 bool SameModulator(const SfModulator& a, const SfModulator& b)
@@ -330,9 +321,16 @@ private:
     }
     enum List { TOP, INFO, SDTA, PDTA };
     bool WalkList(uint64_t at, uint64_t end, List list);
+    bool UnpaddedChunkFollows(uint64_t at, uint64_t end);
     bool ReadTables();
     bool CheckIndices(Table from, size_t offset, Table into);
     bool ReadSamples();
+    bool ReadPackedSamples();
+    bool Undecodable(uint32_t sample)
+    {
+        memcpy(failure.sample, font->samples[sample].name, sizeof failure.sample);
+        return Damaged(DAMAGE_SAMPLE_UNDECODABLE);
+    }
     void ReadZone(Table bags, Table gens, Table mods, uint32_t bag, bool presetLevel, int linkGen, RawZone& z);
     bool ReadInstruments();
     bool ReadPresets();
@@ -344,7 +342,22 @@ private:
     ChunkPos info_, ifil_, sdta_, smpl_, pdta_, table_[T_COUNT];
     std::vector<uint8_t> tables_[T_COUNT];
     std::vector<bool> sampleUsable_, sampleLoopValid_;
+    bool packed_ = false;   // SF3: the samples were decoded (or copied) into the font's data already
 };
+
+// Chunks are padded to an even size, but some writers leave the pad byte out after an odd
+// one (MuseScore's SF3 fonts, after their sample data). A pad byte is zero; a chunk header
+// is four printable characters and a size that fits: what lies at `at` decides.
+bool Loader::UnpaddedChunkFollows(uint64_t at, uint64_t end)
+{
+    uint8_t head[8];
+    if (end - at < 8 || !src_.Read(at, head, 8) || head[0] == 0)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (head[i] < 0x20 || head[i] > 0x7E)
+            return false;
+    return U32(head + 4) <= end - at - 8;
+}
 
 // Walks the chunks of one list body [at, end): records the lists and chunks the font needs,
 // each where the format puts it.
@@ -388,8 +401,9 @@ bool Loader::WalkList(uint64_t at, uint64_t end, List list)
                 chunk->size = size;
             }
         }
-        // Chunks are padded to an even size; a missing last pad byte is forgiven.
-        at = body + size + (size & 1);
+        at = body + size;
+        if ((size & 1) && !UnpaddedChunkFollows(at, end))
+            ++at;
         if (at > end)
             at = end;
     }
@@ -408,21 +422,10 @@ bool Loader::Load()
     if (!WalkList(12, (uint64_t)riffSize + 8, TOP))
         return false;
 
-    if (ifil_.found && ifil_.size >= 4) {
-        uint8_t v[4];
-        if (!src_.Read(ifil_.at, v, 4))
-            return Damaged(DAMAGE_CUT_SHORT);
-        if (U16(v) == 3)
-            return Fail(SF_LOAD_COMPRESSED);
-    }
     if (!pdta_.found)
         return Damaged(DAMAGE_NO_PRESET_DATA);
     if (!ReadTables())
         return false;
-    // Compressed samples before anything about their positions: those count bytes, not frames.
-    for (uint32_t i = 0; i + 1 < Count(T_SHDR); ++i)
-        if (U16(Record(T_SHDR, i) + 44) & 0x10)
-            return Fail(SF_LOAD_COMPRESSED);
     if (!sdta_.found || !smpl_.found)
         return Damaged(DAMAGE_NO_SAMPLE_DATA);
 
@@ -501,7 +504,12 @@ bool Loader::ReadSamples()
         s.pitchCorrectionCents = (int8_t)r[41];
         s.type = U16(r + 44);
         // Samples in a sound card's memory are not in the file; they cannot sound here.
-        if (s.type & 0x8000)
+        if (!(s.type & SF_SAMPLE_ROM) && (s.type & SF_SAMPLE_VORBIS))
+            packed_ = true;
+    }
+    for (uint32_t i = 0; i < n && !packed_; ++i) {
+        SfSample& s = font->samples[i];
+        if (s.type & SF_SAMPLE_ROM)
             continue;
         if (s.end > frames)
             return Damaged(DAMAGE_SAMPLE_PAST_DATA);
@@ -514,11 +522,158 @@ bool Loader::ReadSamples()
             s.loopStart = s.start;
             s.loopEnd = s.end;
         }
+    }
+    if (packed_ && !ReadPackedSamples())
+        return false;
+    for (SfSample& s : font->samples) {
         if (s.sampleRateHz == 0)
             s.sampleRateHz = 44100;
         if (s.originalKey > 127)
             s.originalKey = 60;
     }
+    return true;
+}
+
+namespace {
+
+// One sample of an SF3 font on its way into the font's data: where its bytes lie in the
+// file's sample data, where its frames go, and its loop counted from its own first frame.
+struct PackedSample {
+    uint32_t sample;
+    bool vorbis;
+    uint64_t from, bytes;
+    uint64_t at;                 // first frame in the font's data
+    uint32_t frames;             // as many as the stream says, or the copied ones
+    int64_t loopStart, loopEnd;
+    uint32_t decoded = 0;
+    bool ok = true;
+};
+
+// A Vorbis packet yields at most 4,096 new frames and takes at least a byte: a stream that
+// says it holds more is lying.
+const uint64_t kMaxFramesPerByte = 4096;
+// The most frames the decoded data of one font may hold (2 GB).
+const uint64_t kMaxPackedFrames = (uint64_t)1 << 30;
+
+void UnpackOne(PackedSample& p, const uint8_t* bytes, int16_t* pcm)
+{
+    int16_t* out = pcm + p.at;
+    if (p.vorbis)
+        p.ok = DecodeVorbis(bytes + p.from, (size_t)p.bytes, out, p.frames, &p.decoded);
+    else {
+        memcpy(out, bytes + p.from, (size_t)p.frames * 2);   // little-endian, as the file
+        p.decoded = p.frames;
+    }
+    // Zero frames after what was written, so interpolation may read past the end; frames the
+    // stream promised but did not hold are left untouched, never played.
+    memset(out + p.decoded, 0, kGuardFrames * sizeof(int16_t));
+}
+
+// Decodes every sample, on as many threads as the machine has cores (up to 8).
+void UnpackAll(std::vector<PackedSample>& all, const uint8_t* bytes, int16_t* pcm)
+{
+    std::atomic<size_t> next(0);
+    auto work = [&all, &next, bytes, pcm] {
+        for (size_t k; (k = next.fetch_add(1)) < all.size();)
+            UnpackOne(all[k], bytes, pcm);
+    };
+#ifdef _GLIBCXX_HAS_GTHREADS
+    unsigned cores = std::thread::hardware_concurrency();
+    unsigned helpers = std::min(cores > 1 ? cores - 1 : 0u, 7u);
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < helpers; ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::exception&) {
+            break;   // fewer threads: the calling one does the rest
+        }
+    }
+    work();
+    for (std::thread& t : threads)
+        t.join();
+#else
+    work();
+#endif
+}
+
+}  // namespace
+
+// SF3: a Vorbis sample's start and end are byte offsets of its stream in the sample data,
+// its loop counts decoded frames from its own first frame; an uncompressed sample keeps the
+// SF2 meaning. Every sample is decoded (or copied) into new data, one after another, each
+// followed by zero frames, and its positions are set to where it lies there.
+bool Loader::ReadPackedSamples()
+{
+    std::vector<uint8_t> bytes(smpl_.size);
+    if (!src_.Read(smpl_.at, bytes.data(), bytes.size()))
+        return Damaged(DAMAGE_CUT_SHORT);
+    std::vector<PackedSample> all;
+    uint64_t at = 0;
+    for (uint32_t i = 0; i < (uint32_t)font->samples.size(); ++i) {
+        const SfSample& s = font->samples[i];
+        if (s.type & SF_SAMPLE_ROM)
+            continue;
+        PackedSample p;
+        p.sample = i;
+        p.vorbis = (s.type & SF_SAMPLE_VORBIS) != 0;
+        if (p.vorbis) {
+            if (s.end > smpl_.size)
+                return Damaged(DAMAGE_SAMPLE_PAST_DATA);
+            if (s.start >= s.end)
+                continue;
+            p.from = s.start;
+            p.bytes = s.end - s.start;
+            uint64_t frames = 0;
+            if (!VorbisStreamFrames(bytes.data() + p.from, (size_t)p.bytes, &frames) ||
+                frames > kMaxFramesPerByte * p.bytes)
+                return Undecodable(i);
+            if (frames == 0)
+                continue;
+            p.frames = (uint32_t)std::min<uint64_t>(frames, kMaxPackedFrames);
+            p.loopStart = s.loopStart;
+            p.loopEnd = s.loopEnd;
+        } else {
+            if (s.end > smpl_.size / 2)
+                return Damaged(DAMAGE_SAMPLE_PAST_DATA);
+            if (s.start >= s.end)
+                continue;
+            p.from = (uint64_t)s.start * 2;
+            p.bytes = (uint64_t)(s.end - s.start) * 2;
+            p.frames = s.end - s.start;
+            p.loopStart = (int64_t)s.loopStart - s.start;
+            p.loopEnd = (int64_t)s.loopEnd - s.start;
+        }
+        p.at = at;
+        at += (uint64_t)p.frames + kGuardFrames;
+        if (at > kMaxPackedFrames)
+            return Fail(SF_LOAD_NO_MEMORY);
+        all.push_back(p);
+    }
+    font->frames = (uint32_t)at;
+    font->pcm.reset(new int16_t[(size_t)at + kGuardFrames]);
+    memset(font->pcm.get() + at, 0, kGuardFrames * sizeof(int16_t));
+    UnpackAll(all, bytes.data(), font->pcm.get());
+
+    for (const PackedSample& p : all) {
+        if (!p.ok)
+            return Undecodable(p.sample);
+        SfSample& s = font->samples[p.sample];
+        s.start = (uint32_t)p.at;
+        s.end = (uint32_t)(p.at + p.decoded);
+        if (p.decoded == 0)
+            continue;
+        sampleUsable_[p.sample] = true;
+        sampleLoopValid_[p.sample] = p.loopStart >= 0 && p.loopStart < p.loopEnd && p.loopEnd <= (int64_t)p.decoded;
+        s.loopStart = sampleLoopValid_[p.sample] ? (uint32_t)(p.at + p.loopStart) : s.start;
+        s.loopEnd = sampleLoopValid_[p.sample] ? (uint32_t)(p.at + p.loopEnd) : s.end;
+    }
+    // Samples that did not make it into the data (empty or in a sound card's memory) hold
+    // positions inside it all the same.
+    for (uint32_t i = 0; i < (uint32_t)font->samples.size(); ++i)
+        if (!sampleUsable_[i]) {
+            SfSample& s = font->samples[i];
+            s.start = s.end = s.loopStart = s.loopEnd = 0;
+        }
     return true;
 }
 
@@ -702,6 +857,8 @@ bool Loader::ReadPresets()
 
 bool Loader::ReadSampleData()
 {
+    if (packed_)
+        return true;
     uint32_t frames = smpl_.size / 2;
     font->frames = frames;
     font->pcm.reset(new int16_t[(size_t)frames + kGuardFrames]);

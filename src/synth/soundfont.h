@@ -42,7 +42,11 @@ struct SfModulator {
 
 // One sample header, checked: every sample a zone plays has start <= loopStart < loopEnd <=
 // end <= the font's sample frames (a loop the font never plays, if nonsense, is set to the
-// whole sample). Positions count frames of the font's whole 16-bit sample data.
+// whole sample). Positions count frames of the font's whole 16-bit sample data. Samples an
+// SF3 font holds compressed with Ogg Vorbis (type bit SF_SAMPLE_VORBIS) are decoded at load
+// into that same data, so their positions count decoded frames like any other's.
+enum { SF_SAMPLE_VORBIS = 0x10, SF_SAMPLE_ROM = 0x8000 };
+
 struct SfSample {
     uint32_t start, end, loopStart, loopEnd;
     uint32_t sampleRateHz;
@@ -80,7 +84,6 @@ enum SfLoadResult {
     SF_LOAD_OK = 0,
     SF_LOAD_CANNOT_READ,    // the file cannot be opened or read
     SF_LOAD_NOT_SOUNDFONT,  // not a RIFF sfbk file
-    SF_LOAD_COMPRESSED,     // SF3: compressed samples, not supported
     SF_LOAD_DAMAGED,        // truncated, oversized or inconsistent
     SF_LOAD_NO_MEMORY,
 };

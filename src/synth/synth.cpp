@@ -307,10 +307,6 @@ static void NoteOn(Synth* s, int channel, int key, int velocity)
     }
     int n = FindNoteZones(s->font, preset, key, velocity, s->zones, MAX_NOTE_ZONES);
     uint32_t noteId = ++s->noteCounter;
-    if (c.dirty) {
-        // Voices already sounding read the new controller values at the next block; the new
-        // ones read them now.
-    }
     for (int z = 0; z < n; ++z) {
         const NoteZone& zone = s->zones[z];
         int exclusiveClass = zone.gen[GEN_EXCLUSIVE_CLASS];

@@ -13,6 +13,8 @@ static const float kInaudible = 1.4e-7f;
 static const float kInaudibleEnvelope = 1.0f - 137.0f / 96.0f;
 static const float kPcmScale = 1.0f / 32768.0f;
 static const double kPi = 3.14159265358979323846;
+// log2(10): decibels and centibels become powers of two with it.
+static const float kLog2Of10 = 3.32192809f;
 
 template <typename T> static T Clamp(T x, T lo, T hi) { return x < lo ? lo : (x > hi ? hi : x); }
 
@@ -104,16 +106,6 @@ void AdvanceEnvelope(Envelope& e, int frames)
             n = 0;
             break;
         }
-    }
-}
-
-float VolumeEnvelopeGain(const Envelope& e)
-{
-    switch (e.stage) {
-    case ENV_DELAY: return 0.0f;
-    case ENV_ATTACK: return e.value;
-    case ENV_DONE: return 0.0f;
-    default: return std::exp2((e.value - 1.0f) * (96.0f / 20.0f * 3.32192809f));
     }
 }
 
@@ -287,8 +279,9 @@ void UpdateVoiceParameters(Voice& v)
 {
     // Initial attenuation counts at 0.4 of its nominal value, as the hardware the format
     // was made for did and as SoundFonts are voiced; the modulators' part counts in full.
-    float attenuation = 0.4f * Clamp((float)v.gen[GEN_INITIAL_ATTENUATION], 0.0f, 1440.0f) +
-                        v.modSum[GEN_INITIAL_ATTENUATION];
+    // Only the total is held to 0..1440 cB: a preset's negative value (a drum kit's louder
+    // kick, say) takes back the velocity's and the volume's attenuation as it does there.
+    float attenuation = 0.4f * (float)v.gen[GEN_INITIAL_ATTENUATION] + v.modSum[GEN_INITIAL_ATTENUATION];
     v.attenuationCb = Clamp(attenuation, 0.0f, 1440.0f);
 
     float pan = Clamp(Gen(v, GEN_PAN), -500.0f, 500.0f);
@@ -435,15 +428,12 @@ static int FillSamples(Voice& v, float* out, int frames, uint64_t step)
     return i;
 }
 
-void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right, float* reverb, float* chorus,
-                 int frames, float rateHz)
-{
-    float modLfo = StepLfo(v.modLfo, frames);
-    float vibLfo = StepLfo(v.vibLfo, frames);
-    AdvanceEnvelope(v.modEnv, frames);
-    float modEnv = Clamp(v.modEnv.value, 0.0f, 1.0f);
-    AdvanceEnvelope(v.volEnv, frames);
+// ---- One block of a voice: pitch, fetch, filter, amplitude, mix -----------------------------
 
+// Pitch: the playback step (frames of the sample per output frame, 32.32 fixed point) for
+// the note's pitch and what moves it this block.
+static uint64_t PitchStep(Voice& v, const VoiceChannelView& ch, float modLfo, float vibLfo, float modEnv)
+{
     double cents = v.pitchCents + ch.tuningCents + modLfo * v.modLfoToPitch + vibLfo * v.vibLfoToPitch +
                    modEnv * v.modEnvToPitch;
     if (cents != v.stepCents || v.step == 0) {
@@ -453,94 +443,125 @@ void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right
         v.step = (uint64_t)(ratio * 4294967296.0);
         v.stepCents = cents;
     }
-    const uint64_t step = v.step;
+    return v.step;
+}
 
-    float buf[SYNTH_BLOCK];
+// Fetch: the block's interpolated sample frames into buf, zeros after a sample without a
+// loop ended; true when it ended.
+static bool FetchBlock(Voice& v, float* buf, int frames, uint64_t step)
+{
     int produced = FillSamples(v, buf, frames, step);
-    bool ended = produced < frames;
     for (int i = produced; i < frames; ++i)
         buf[i] = 0.0f;
+    return produced < frames;
+}
 
-    if (v.filterOn) {
-        float fcCents = v.filterCutoffCents + modLfo * v.modLfoToFilter + modEnv * v.modEnvToFilter;
-        float maxHz = 0.45f * rateHz;
-        float fcHz = Clamp(8.176f * std::exp2(fcCents * (1.0f / 1200.0f)), 20.0f, maxHz);
-        if (fcHz >= maxHz && v.filterResonanceDb <= 0.0f) {
-            // Wide open and without resonance the filter passes everything it hears: skip it,
-            // keeping its state as a transparent filter's so that it can take over smoothly.
-            LowPass& f = v.filter;
-            f.x2 = f.y2 = frames >= 2 ? buf[frames - 2] : f.x1;
-            f.x1 = f.y1 = buf[frames - 1];
-        } else {
-            if (std::fabs(fcHz - v.filter.cutoffHz) > 0.001f * fcHz || v.filter.resonanceDb != v.filterResonanceDb)
-                SetLowPass(v.filter, fcHz, v.filterResonanceDb, rateHz);
-            RunLowPass(v.filter, buf, frames);
-        }
+// Filter: the resonant low-pass at the cutoff the block's modulation gives; its
+// coefficients are computed again only when the cutoff or the resonance moves.
+static void FilterBlock(Voice& v, float* buf, int frames, float modLfo, float modEnv, float rateHz)
+{
+    if (!v.filterOn)
+        return;
+    float fcCents = v.filterCutoffCents + modLfo * v.modLfoToFilter + modEnv * v.modEnvToFilter;
+    float maxHz = 0.45f * rateHz;
+    float fcHz = Clamp((float)AbsoluteCentsToHz(fcCents), 20.0f, maxHz);
+    LowPass& f = v.filter;
+    if (fcHz >= maxHz && v.filterResonanceDb <= 0.0f) {
+        // Wide open and without resonance the filter passes everything it hears: skip it,
+        // keeping its state as a transparent filter's so that it can take over smoothly.
+        f.x2 = f.y2 = frames >= 2 ? buf[frames - 2] : f.x1;
+        f.x1 = f.y1 = buf[frames - 1];
+        return;
     }
+    if (std::fabs(fcHz - f.cutoffHz) > 0.001f * fcHz || f.resonanceDb != v.filterResonanceDb)
+        SetLowPass(f, fcHz, v.filterResonanceDb, rateHz);
+    RunLowPass(f, buf, frames);
+}
 
+// Amplitude: the voice's gain at the block's end (envelope, attenuation, tremolo), kept in
+// v.lastAmplitude, times the fade of a voice being killed; *faded when that fade is over.
+static float BlockAmplitude(Voice& v, float modLfo, int frames, bool* faded)
+{
     // The envelope's decibels and the attenuation's centibels meet in one exponent of 2.
-    float exponent = (v.attenuationCb - modLfo * v.modLfoToVolumeCb) * (-3.32192809f / 200.0f);
+    float exponent = (v.attenuationCb - modLfo * v.modLfoToVolumeCb) * (-kLog2Of10 / 200.0f);
     float envGain;
     switch (v.volEnv.stage) {
     case ENV_DELAY: case ENV_DONE: envGain = 0.0f; break;
     case ENV_ATTACK: envGain = v.volEnv.value; break;
     default:
         envGain = 1.0f;   // folded into the exponent
-        exponent += (v.volEnv.value - 1.0f) * (96.0f / 20.0f * 3.32192809f);
+        exponent += (v.volEnv.value - 1.0f) * (96.0f / 20.0f * kLog2Of10);
         break;
     }
     if (exponent != v.lastExponent) {
         v.lastExponent = exponent;
         v.exponentGain = std::exp2(exponent);
     }
-    float amplitude = envGain * v.exponentGain;
-    v.lastAmplitude = amplitude;
+    v.lastAmplitude = envGain * v.exponentGain;
     float fade = 1.0f;
     if (v.killing) {
         v.killSamplesLeft = v.killSamplesLeft > (uint32_t)frames ? v.killSamplesLeft - (uint32_t)frames : 0;
         fade = (float)v.killSamplesLeft / (float)v.killSamples;
-        if (v.killSamplesLeft == 0)
-            ended = true;
+        *faded = v.killSamplesLeft == 0;
     }
-    float a = amplitude * fade * kPcmScale;
-    float targetLeft = a * v.panLeft, targetRight = a * v.panRight;
-    // Gains ramp linearly across the block; each frame's gain is computed from its index so
-    // that the loops have no dependency from one frame to the next.
-    float inv = 1.0f / (float)frames;
-    const float gl = v.gainLeft, gr = v.gainRight;
-    const float dl = (targetLeft - gl) * inv, dr = (targetRight - gr) * inv;
-    for (int i = 0; i < frames; ++i) {
-        float t = (float)(i + 1);
-        left[i] += buf[i] * (gl + dl * t);
-        right[i] += buf[i] * (gr + dr * t);
-    }
-    v.gainLeft = targetLeft;
-    v.gainRight = targetRight;
-    if (reverb && chorus) {
-        float targetReverb = a * v.reverbSend, targetChorus = a * v.chorusSend;
-        const float g1 = v.gainReverb, g2 = v.gainChorus;
-        const float d1 = (targetReverb - g1) * inv, d2 = (targetChorus - g2) * inv;
-        if (targetReverb > 0.0f || g1 > 0.0f) {
-            for (int i = 0; i < frames; ++i)
-                reverb[i] += buf[i] * (g1 + d1 * (float)(i + 1));
-        }
-        if (targetChorus > 0.0f || g2 > 0.0f) {
-            for (int i = 0; i < frames; ++i)
-                chorus[i] += buf[i] * (g2 + d2 * (float)(i + 1));
-        }
-        v.gainReverb = targetReverb;
-        v.gainChorus = targetChorus;
-    } else {
-        v.gainReverb = v.gainChorus = 0.0f;
-    }
-    v.age += (uint64_t)frames;
+    return v.lastAmplitude * fade;
+}
 
+// Adds buf times a gain ramping from *gain to target across the block into out; each
+// frame's gain comes from its index, so the loop has no dependency between frames.
+static void MixRamp(const float* buf, float* out, float* gain, float target, int frames)
+{
+    const float g = *gain, d = (target - g) / (float)frames;
+    for (int i = 0; i < frames; ++i)
+        out[i] += buf[i] * (g + d * (float)(i + 1));
+    *gain = target;
+}
+
+// Mix: the block into the dry pair and the effect sends, at the block's amplitude.
+static void MixBlock(Voice& v, const float* buf, float amplitude, float* left, float* right, float* reverb,
+                     float* chorus, int frames)
+{
+    float a = amplitude * kPcmScale;
+    MixRamp(buf, left, &v.gainLeft, a * v.panLeft, frames);
+    MixRamp(buf, right, &v.gainRight, a * v.panRight, frames);
+    if (!reverb || !chorus) {
+        v.gainReverb = v.gainChorus = 0.0f;
+        return;
+    }
+    float targetReverb = a * v.reverbSend, targetChorus = a * v.chorusSend;
+    if (targetReverb > 0.0f || v.gainReverb > 0.0f)
+        MixRamp(buf, reverb, &v.gainReverb, targetReverb, frames);
+    if (targetChorus > 0.0f || v.gainChorus > 0.0f)
+        MixRamp(buf, chorus, &v.gainChorus, targetChorus, frames);
+}
+
+// Whether the voice has gone quiet for good: its envelope over, or inaudible.
+static bool VoiceIsSilent(const Voice& v)
+{
     if (v.volEnv.stage == ENV_DONE)
-        ended = true;
-    else if (v.volEnv.stage >= ENV_DECAY && v.volEnv.value < kInaudibleEnvelope)
-        ended = true;
-    else if (v.volEnv.stage == ENV_RELEASE && amplitude < kInaudible)
-        ended = true;
-    if (ended)
+        return true;
+    if (v.volEnv.stage >= ENV_DECAY && v.volEnv.value < kInaudibleEnvelope)
+        return true;
+    return v.volEnv.stage == ENV_RELEASE && v.lastAmplitude < kInaudible;
+}
+
+void RenderVoice(Voice& v, const VoiceChannelView& ch, float* left, float* right, float* reverb, float* chorus,
+                 int frames, float rateHz)
+{
+    float modLfo = StepLfo(v.modLfo, frames);
+    float vibLfo = StepLfo(v.vibLfo, frames);
+    AdvanceEnvelope(v.modEnv, frames);
+    float modEnv = Clamp(v.modEnv.value, 0.0f, 1.0f);
+    AdvanceEnvelope(v.volEnv, frames);
+
+    uint64_t step = PitchStep(v, ch, modLfo, vibLfo, modEnv);
+    float buf[SYNTH_BLOCK];
+    bool ended = FetchBlock(v, buf, frames, step);
+    FilterBlock(v, buf, frames, modLfo, modEnv, rateHz);
+    bool faded = false;
+    float amplitude = BlockAmplitude(v, modLfo, frames, &faded);
+    MixBlock(v, buf, amplitude, left, right, reverb, chorus, frames);
+    v.age += (uint64_t)frames;
+    if (ended || faded || VoiceIsSilent(v))
         v.state = VOICE_FREE;
 }

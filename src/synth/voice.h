@@ -43,8 +43,6 @@ void StartEnvelope(Envelope& e, double delaySeconds, double attackSeconds, doubl
 void ReleaseEnvelope(Envelope& e, bool volume);
 // Advances by frames samples.
 void AdvanceEnvelope(Envelope& e, int frames);
-// The volume envelope's amplitude factor for its current value and stage.
-float VolumeEnvelopeGain(const Envelope& e);
 
 // ---- LFOs ------------------------------------------------------------------------------------
 

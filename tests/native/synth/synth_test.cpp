@@ -431,6 +431,63 @@ TEST(SynthBanks, DrumKitsAndFallbacks)
 
 // ---- Exclusive class ------------------------------------------------------------------------------
 
+// A drum kit whose preset zones make the kick louder (-100 cB) over instruments of 0 and
+// 150 cB, played on channel index 9 and on a part the GS "use for rhythm part" message makes
+// a drum part, beside a melodic preset: the levels and onsets Debian's FluidSynth 2.3.1
+// gives the same font and song, measured from its render
+//   fluidsynth -ni -q -R 0 -C 0 -o synth.device-id=16 -r 44100 -F out.wav levels.sf2 levels.mid
+// (left channel, RMS 0.1-0.25 s after each note-on, against the first note's; onset the first
+// sample above 100 of 32,768). FluidSynth takes GS messages for device 16 (Roland's default,
+// the one this message names) only with synth.device-id=16.
+TEST(SynthBanks, DrumAndGsPartLevelsAsFluidSynthPlaysThem)
+{
+    sf2::Font f;
+    int s = f.AddSample(SineSample());
+    sf2::Zone tone;
+    tone.Gen(GEN_SAMPLE_MODES, 1).Gen(GEN_RELEASE_VOL_ENV, -2400);
+    int lead = f.AddInstrument(sf2::Instrument("Lead").Add(sf2::Zone(tone).Sample(s)));
+    int kit = f.AddInstrument(sf2::Instrument("Kit")
+                                  .Add(sf2::Zone(tone).Keys(36, 36).Sample(s))
+                                  .Add(sf2::Zone(tone).Keys(38, 38).Gen(GEN_INITIAL_ATTENUATION, 150).Sample(s)));
+    f.AddPreset(sf2::Preset("Lead", 0, 0).Add(sf2::Zone().Instrument(lead)));
+    f.AddPreset(sf2::Preset("Standard", 128, 0)
+                    .Add(sf2::Zone().Keys(36, 36).Gen(GEN_INITIAL_ATTENUATION, -100).Instrument(kit))
+                    .Add(sf2::Zone().Keys(38, 38).Gen(GEN_INITIAL_ATTENUATION, -100).Instrument(kit)));
+    struct Note { double at; int channel, key; double onset, levelDb; } notes[] = {
+        {0.0, 0, 69, 0.0019, 0.00},    // melodic: the reference
+        {0.5, 9, 36, 0.5014, 4.04},    // kick: preset -100 over instrument 0
+        {1.0, 9, 38, 1.0006, -1.99},   // preset -100 over instrument 150
+        {1.6, 10, 36, 1.5998, 4.07},   // channel index 10 after "use for rhythm part"
+        {2.1, 11, 36, 2.0991, 0.05},   // its neighbour stays melodic
+    };
+    Rig rig(f);
+    for (const Note& n : notes) {
+        rig.Render(n.at - rig.Now());
+        if (n.channel == 10)   // F0 41 10 42 12 40 1A 15 02 0F F7: block 1A is part 11
+            rig.Sysex({0x41, 0x10, 0x42, 0x12, 0x40, 0x1A, 0x15, 0x02, 0x0F, 0xF7});
+        rig.Msg(0x90 | n.channel, n.key, 100);
+        rig.Render(0.3);
+        rig.Msg(0x80 | n.channel, n.key, 0);
+    }
+    rig.Render(0.3);
+    auto rms = [&rig](double from, double to) {
+        double sum = 0;
+        size_t a = (size_t)(from * kRate), b = (size_t)(to * kRate);
+        for (size_t i = a; i < b; ++i)
+            sum += (double)rig.left[i] * rig.left[i];
+        return std::sqrt(sum / (double)(b - a));
+    };
+    double reference = rms(0.1, 0.25), peak = rig.Peak(0.0, rig.Now());
+    for (const Note& n : notes) {
+        SCOPED_TRACE(testing::Message() << "note at " << n.at << " s, channel index " << n.channel);
+        EXPECT_NEAR(Db(rms(n.at + 0.1, n.at + 0.25) / reference), n.levelDb, 1.0);
+        size_t i = (size_t)(std::max(0.0, n.at - 0.001) * kRate);
+        while (i < rig.left.size() && std::fabs(rig.left[i]) < peak * 0.01)
+            ++i;
+        EXPECT_NEAR((double)i / kRate, n.onset, 0.01);
+    }
+}
+
 TEST(SynthNotes, ExclusiveClassCutsTheOthersOfItsClass)
 {
     struct Case { int classA, classB; int channelB; int expectVoices; } cases[] = {
@@ -725,19 +782,7 @@ SongRender PlaySong(const SoundFont* sf, const std::vector<uint8_t>& smf, bool e
     return r;
 }
 
-std::vector<uint8_t> ReadAll(const char* path)
-{
-    std::vector<uint8_t> b;
-    FILE* f = fopen(path, "rb");
-    if (!f)
-        return b;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        b.insert(b.end(), buf, buf + n);
-    fclose(f);
-    return b;
-}
+std::vector<uint8_t> ReadAll(const char* path) { return sf2::ReadFile(path); }
 
 // Sixteen channels of sections holding overlapping chords, drums on channel index 9: a
 // dense orchestral texture of well over a hundred voices on a General MIDI font.
@@ -817,6 +862,37 @@ TEST(SynthRealFont, PlaysTheDemoAndADenseSongLoudAndUnclipped)
     }
     if (played == 0)
         GTEST_SKIP() << "no SoundFont installed";
+}
+
+// Debian's SF3 fonts (Ogg Vorbis samples): FluidR3Mono always when installed (the tests'
+// setup installs it), MuseScore's Lite font only when present.
+TEST(SynthRealFont, PlaysTheDemoThroughAnSf3Font)
+{
+    std::string here = __FILE__;
+    std::vector<uint8_t> demo = ReadAll((here.substr(0, here.rfind("tests/native/")) + "res/demo.mid").c_str());
+    ASSERT_FALSE(demo.empty());
+    const char* paths[] = {"/usr/share/sounds/sf3/FluidR3Mono_GM.sf3", "/usr/share/sounds/sf3/MuseScore_General_Lite.sf3"};
+    int played = 0;
+    for (const char* path : paths) {
+        SCOPED_TRACE(path);
+        FILE* probe = fopen(path, "rb");
+        if (!probe)
+            continue;
+        fclose(probe);
+        SoundFont* sf = nullptr;
+        char message[256];
+        ASSERT_EQ(LoadSoundFontFile(path, &sf, message, sizeof message), SF_LOAD_OK) << message;
+        SongRender r = PlaySong(sf, demo, true);
+        EXPECT_TRUE(r.finite);
+        EXPECT_EQ(r.clipped, 0);
+        EXPECT_GE(r.peakDbfs, -12.0);
+        EXPECT_LE(r.peakDbfs, -1.0 + 0.01);
+        EXPECT_GT(r.maxVoices, 4);
+        FreeSoundFont(sf);
+        ++played;
+    }
+    if (played == 0)
+        GTEST_SKIP() << "FluidR3Mono_GM.sf3 (Debian's fluidr3mono-gm-soundfont) is not installed";
 }
 
 }  // namespace
