@@ -97,11 +97,6 @@ int TakeCommandLine(const char* lpCmdLine)
 static REPORTPROC pfnShownReport;
 static char szRefusedWrite[64];   // the held-back report; empty when none
 
-static int IsPlaybackCopyWriteFailure(const char* text)
-{
-    return text && (strcmp(text, "Tmp File create failed.") == 0 || strcmp(text, "TMP bytes no write.") == 0);
-}
-
 static int ShowReport(HWND owner, const char* text, const char* caption, UINT style)
 {
     if (pfnShownReport)
@@ -111,7 +106,7 @@ static int ShowReport(HWND owner, const char* text, const char* caption, UINT st
 
 static int ReportWhileSequencerHoldsCopy(HWND owner, const char* text, const char* caption, UINT style)
 {
-    if (IsPlaybackCopyWriteFailure(text)) {
+    if (ReportedWriteFailure() != 0) {
         lstrcpynA(szRefusedWrite, text, sizeof szRefusedWrite);
         return IDOK;
     }

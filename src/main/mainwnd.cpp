@@ -16,14 +16,11 @@ static_assert(sizeof(TBBUTTON) == 20, "toolbar button record");
 static_assert(kToolInfoSize == 40, "tool info record");
 #endif
 
-HINSTANCE hInst;
 const char szClassName[] = "Player";
 char szTitle[260];
-HWND hWndToolbar;
 HWND hWndTimeTrack;
 HWND hWndTimeCoord;
 HWND hWndTime;
-HFONT hfont;
 WNDPROC lpfnDefTimeTrack;
 WNDPROC lpfnDefTimeCoord;
 

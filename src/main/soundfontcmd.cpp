@@ -8,7 +8,7 @@
 #include "synth/soundfont.h"
 
 // Display text and pattern pairs, ending in an empty pair.
-static const char szSoundFontFilter[] = "SoundFont Files (*.sf2)\0*.sf2\0";
+static const char szSoundFontFilter[] = "SoundFont Files (*.sf2;*.sf3)\0*.sf2;*.sf3\0";
 
 static BOOL fOwnSequencerForSoundFont;
 
@@ -40,20 +40,17 @@ LRESULT OnSoundFont(HWND hwnd)
 {
     char path[MAX_PATH];
     SoundFontInUse(path, sizeof path);
-    OPENFILENAMEA ofn;
-    ZeroMemory(&ofn, sizeof ofn);
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.hwndOwner = hwnd;
-    ofn.lpstrFilter = szSoundFontFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof path;
-    ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES;
-    if (!GetOpenFileNameA(&ofn))
+    FILEDIALOG dialog = {};
+    dialog.owner = hwnd;
+    dialog.filter = szSoundFontFilter;
+    dialog.path = path;
+    dialog.pathChars = sizeof path;
+    dialog.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES;
+    if (!AskFileName(&dialog, FALSE))
         return 0;   // cancelled: the SoundFont in use stays
     char message[320];
     if (ChooseSoundFont(path, message, sizeof message) != SF_LOAD_OK) {
-        MessageBoxA(hwnd, message, "Attention", MB_OK | MB_ICONEXCLAMATION);
+        Report(hwnd, message, "Attention", MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
     PlayThroughSoundFont(hwnd);

@@ -63,7 +63,7 @@ TEST_F(SoundFontCommand, TheDialogOffersSoundFontsFromTheOneInUseAndACancelChang
     HWND types = GetDlgItem(dialog, 0x470);
     ASSERT_TRUE(types);
     EXPECT_EQ(p->ComboCount(types), 1);
-    EXPECT_EQ(p->ComboText(types, 0), "SoundFont Files (*.sf2)");
+    EXPECT_EQ(p->ComboText(types, 0), "SoundFont Files (*.sf2;*.sf3)");
     if (FileExists(kSystemFont)) {
         EXPECT_EQ(FileNameText(dialog), "default-GM.sf2");
     }
