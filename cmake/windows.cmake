@@ -2,7 +2,7 @@
 # that CTest runs under Wine.
 enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-set(WIN_LIBS comctl32 comdlg32 gdi32 user32 kernel32 winmm)
+set(WIN_LIBS comctl32 comdlg32 gdi32 user32 kernel32 winmm shell32 advapi32)
 
 file(GLOB MAIN_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/*.cpp)
 list(FILTER MAIN_SRC EXCLUDE REGEX "/(winmain|shellstate)\\.cpp$")

@@ -156,10 +156,11 @@ static bool MeasureSong(void)
 
 static LRESULT OnOpen(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
 {
-    if (lParam != CMDLINE_OPEN)
+    if (lParam != CMDLINE_OPEN && lParam != NAMED_OPEN)
         szFileName[0] = '\0';
     if (!LoadSong())
         return 0;   // cancelled or unreadable: whatever played goes on
+    NoteRecentFile(hwnd, szFileName);
 
     fMidiChange = 0;
     SetWindowTitle(hwnd);
@@ -351,6 +352,10 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView)
     case 102:           return OnNotImplemented(hwnd);
     case IDM_SAVEAS:    return OnSaveAs(hwnd);
     case IDM_EXPORT:    return OnExportAudio(hwnd);
+    case IDM_RECENT1:
+    case IDM_RECENT1 + 1:
+    case IDM_RECENT1 + 2:
+    case IDM_RECENT1 + 3: return OnRecentFile(hwnd, LOWORD(wParam) - IDM_RECENT1);
     case IDM_EXIT:      DestroyWindow(hwnd); return 0;
     case IDM_STOP:      return OnStop(hwnd);
     case IDM_PLAY:      return OnPlay(hwnd);

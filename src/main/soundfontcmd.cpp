@@ -2,8 +2,10 @@
 #include "main/main.h"
 
 #include <commdlg.h>
+#include <cstring>
 
 #include "mmio/audioout.h"
+#include "main/settings.h"
 #include "mmio/mmio.h"
 #include "synth/soundfont.h"
 
@@ -38,9 +40,22 @@ static void PlayThroughSoundFont(HWND hwnd)
 
 LRESULT OnSoundFont(HWND hwnd)
 {
+    // The font chosen last time comes first, even when it has gone since: the dialog then
+    // still starts in its folder.
     char path[MAX_PATH];
-    SoundFontInUse(path, sizeof path);
+    char folder[MAX_PATH] = "";
+    if (RememberedSoundFont(path, sizeof path)) {
+        lstrcpynA(folder, path, sizeof folder);
+        char* slash = strrchr(folder, '\\');
+        if (slash)
+            *slash = '\0';
+        else
+            folder[0] = '\0';
+    } else {
+        SoundFontInUse(path, sizeof path);
+    }
     FILEDIALOG dialog = {};
+    dialog.initialDir = folder[0] ? folder : NULL;
     dialog.owner = hwnd;
     dialog.filter = szSoundFontFilter;
     dialog.path = path;
@@ -53,6 +68,7 @@ LRESULT OnSoundFont(HWND hwnd)
         Report(hwnd, message, "Attention", MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
+    RememberSoundFont(path);
     PlayThroughSoundFont(hwnd);
     return 0;
 }
