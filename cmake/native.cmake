@@ -1,6 +1,18 @@
 # Native Linux build: the portable code, its tests, the command-line tools and the fuzzer.
-add_library(portable STATIC ${MMIO_PORTABLE} ${MMIO_POSIX} ${UI_LOGIC} ${SYNTH_SRC})
-target_link_libraries(portable PUBLIC player_vorbis)
+# The units' libraries, each linking the ones below it; main and ctrl hold only their pure
+# helpers here.
+add_library(player_song STATIC ${SONG_SRC} ${SONG_POSIX})
+add_library(player_synth STATIC ${SYNTH_SRC})
+target_link_libraries(player_synth PUBLIC player_vorbis)
+add_library(player_sound STATIC ${SOUND_PORTABLE})
+target_link_libraries(player_sound PUBLIC player_synth player_song)
+add_library(player_ctrl STATIC ${CTRL_LOGIC})
+target_link_libraries(player_ctrl PUBLIC player_sound)
+add_library(player_main STATIC ${MAIN_LOGIC})
+target_link_libraries(player_main PUBLIC player_ctrl)
+# Everything portable, for the tools, the tests and the fuzzers.
+add_library(portable INTERFACE)
+target_link_libraries(portable INTERFACE player_main)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/midimix.cpp)
   add_executable(midimix ${CMAKE_SOURCE_DIR}/tools/midimix.cpp)
@@ -30,7 +42,9 @@ if(PLAYER_FUZZ)
     target_link_libraries(fuzz_soundfont portable -fsanitize=fuzzer)
   endif()
   # Coverage of the song layer and the synthesizer, so the fuzzer can tell which inputs reach new code.
-  target_compile_options(portable PRIVATE -fsanitize=fuzzer-no-link)
+  foreach(lib player_song player_synth player_sound)
+    target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link)
+  endforeach()
 endif()
 
 if(PLAYER_TESTS)

@@ -2,16 +2,33 @@
 # that CTest runs under Wine.
 enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-set(WIN_LIBS comctl32 comdlg32 gdi32 user32 kernel32 winmm)
+set(WIN_LIBS comctl32 comdlg32 gdi32 user32 kernel32 winmm shell32 advapi32)
 
 file(GLOB MAIN_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/*.cpp)
-list(FILTER MAIN_SRC EXCLUDE REGEX "/winmain\\.cpp$")
+list(FILTER MAIN_SRC EXCLUDE REGEX "/(winmain|shellstate)\\.cpp$")
 file(GLOB CTRL_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ctrl/*.cpp)
 
-# Everything but the entry point, so the Windows unit tests can link the real code.
-add_library(playercore STATIC ${MMIO_PORTABLE} ${MMIO_WIN} ${CTRL_SRC} ${MAIN_SRC} ${SYNTH_SRC})
-target_link_libraries(playercore PUBLIC player_vorbis)
-target_link_libraries(playercore PUBLIC ${WIN_LIBS})
+# The units' libraries, each linking the ones below it (see CMakeLists.txt).
+add_library(player_song STATIC ${SONG_SRC} ${SONG_WIN})
+target_link_libraries(player_song PUBLIC user32 kernel32)
+add_library(player_synth STATIC ${SYNTH_SRC})
+target_link_libraries(player_synth PUBLIC player_vorbis)
+add_library(player_sound STATIC ${SOUND_PORTABLE} ${SOUND_WIN})
+target_link_libraries(player_sound PUBLIC player_synth player_song winmm kernel32)
+add_library(player_mmio STATIC ${MMIO_WIN})
+target_link_libraries(player_mmio PUBLIC player_sound comdlg32 winmm user32 kernel32)
+# The shell's handles the track view reads (instance, font, toolbar): split from the main
+# library so that ctrl links them without linking the shell that builds the track view.
+add_library(player_shellstate STATIC ${CMAKE_SOURCE_DIR}/src/main/shellstate.cpp)
+target_link_libraries(player_shellstate PUBLIC gdi32 user32)
+add_library(player_ctrl STATIC ${CTRL_SRC})
+target_link_libraries(player_ctrl PUBLIC player_mmio player_shellstate comctl32 gdi32 user32)
+add_library(player_main STATIC ${MAIN_SRC})
+target_link_libraries(player_main PUBLIC player_ctrl ${WIN_LIBS})
+
+# Everything but the entry point, so the Windows unit tests and the tools link the real code.
+add_library(playercore INTERFACE)
+target_link_libraries(playercore INTERFACE player_main)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/main/winmain.cpp)
   add_executable(player WIN32 ${CMAKE_SOURCE_DIR}/src/main/winmain.cpp ${CMAKE_SOURCE_DIR}/res/player.rc)

@@ -8,6 +8,8 @@
 #define IDM_SAVEAS     103
 #define IDM_EXPORT     104
 #define IDM_EXIT       106
+#define IDM_RECENT_SEP 110   // the separator under the recent files
+#define IDM_RECENT1    111   // File > 1; the recent files are 111 to 114
 #define IDM_STOP       204
 #define IDM_PLAY       205
 #define IDM_PAUSE      206
@@ -18,6 +20,8 @@
 #define IDM_SOUNDFONT  303
 #define IDM_ABOUT      400
 #define IDM_HELP       401
+
+#define IDA_MAIN       20
 
 #define IDS_TITLE      1
 #define IDS_TRACKNAME  2

@@ -6,7 +6,7 @@
 #include "ctrl/ctrl.h"
 #include "ctrl/ctrl_logic.h"
 #include "main/main.h"
-#include "mmio/song.h"
+#include "mmio/mmio.h"
 
 static_assert(SCROLL_LINEUP == SB_LINEUP && SCROLL_LINEDOWN == SB_LINEDOWN &&
               SCROLL_PAGEUP == SB_PAGEUP && SCROLL_PAGEDOWN == SB_PAGEDOWN &&
@@ -76,6 +76,7 @@ static LRESULT CALLBACK HeaderWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 
 HWND CreateTrackView(HINSTANCE hInstance, HWND hwndParent)
 {
+    SetRowNameSource(GetTrackViewRowCount, GetRowName);   // Save As writes the rows' names
     WNDCLASSA wc = {};
     wc.style = 0;
     wc.lpfnWndProc = TrackViewWndProc;

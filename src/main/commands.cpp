@@ -97,11 +97,6 @@ int TakeCommandLine(const char* lpCmdLine)
 static REPORTPROC pfnShownReport;
 static char szRefusedWrite[64];   // the held-back report; empty when none
 
-static int IsPlaybackCopyWriteFailure(const char* text)
-{
-    return text && (strcmp(text, "Tmp File create failed.") == 0 || strcmp(text, "TMP bytes no write.") == 0);
-}
-
 static int ShowReport(HWND owner, const char* text, const char* caption, UINT style)
 {
     if (pfnShownReport)
@@ -111,7 +106,7 @@ static int ShowReport(HWND owner, const char* text, const char* caption, UINT st
 
 static int ReportWhileSequencerHoldsCopy(HWND owner, const char* text, const char* caption, UINT style)
 {
-    if (IsPlaybackCopyWriteFailure(text)) {
+    if (ReportedWriteFailure() != 0) {
         lstrcpynA(szRefusedWrite, text, sizeof szRefusedWrite);
         return IDOK;
     }
@@ -161,10 +156,11 @@ static bool MeasureSong(void)
 
 static LRESULT OnOpen(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
 {
-    if (lParam != CMDLINE_OPEN)
+    if (lParam != CMDLINE_OPEN && lParam != NAMED_OPEN)
         szFileName[0] = '\0';
     if (!LoadSong())
         return 0;   // cancelled or unreadable: whatever played goes on
+    NoteRecentFile(hwnd, szFileName);
 
     fMidiChange = 0;
     SetWindowTitle(hwnd);
@@ -356,6 +352,10 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView)
     case 102:           return OnNotImplemented(hwnd);
     case IDM_SAVEAS:    return OnSaveAs(hwnd);
     case IDM_EXPORT:    return OnExportAudio(hwnd);
+    case IDM_RECENT1:
+    case IDM_RECENT1 + 1:
+    case IDM_RECENT1 + 2:
+    case IDM_RECENT1 + 3: return OnRecentFile(hwnd, LOWORD(wParam) - IDM_RECENT1);
     case IDM_EXIT:      DestroyWindow(hwnd); return 0;
     case IDM_STOP:      return OnStop(hwnd);
     case IDM_PLAY:      return OnPlay(hwnd);

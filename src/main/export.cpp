@@ -152,7 +152,7 @@ static INT_PTR CALLBACK ExportDlgProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM
 
 static void ReportExport(HWND hwnd, const char* text)
 {
-    MessageBoxA(hwnd, text, "Attention", MB_OK | MB_ICONEXCLAMATION);
+    Report(hwnd, text, "Attention", MB_OK | MB_ICONEXCLAMATION);
 }
 
 static void ReportExportFailure(HWND hwnd, const EXPORTJOB* job, int result, const char* target)
@@ -183,18 +183,15 @@ static bool AskExportName(HWND hwnd, char* path)
     static const char szWaveFilter[] = "Wave Files (*.wav)\0*.wav\0All Files (*.*)\0*.*\0";
     if (!ExportNameFor(szFileName, path, EXPORT_PATH_CHARS))
         path[0] = '\0';
-    OPENFILENAMEA ofn;
-    ZeroMemory(&ofn, sizeof ofn);
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.hwndOwner = hwnd;
-    ofn.lpstrFilter = szWaveFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = EXPORT_PATH_CHARS;
-    ofn.lpstrTitle = "Export Audio";
-    ofn.lpstrDefExt = "wav";
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES;
-    return GetSaveFileNameA(&ofn) != 0;
+    FILEDIALOG dialog = {};
+    dialog.owner = hwnd;
+    dialog.filter = szWaveFilter;
+    dialog.path = path;
+    dialog.pathChars = EXPORT_PATH_CHARS;
+    dialog.caption = "Export Audio";
+    dialog.defaultExt = "wav";
+    dialog.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES;
+    return AskFileName(&dialog, TRUE) != 0;
 }
 
 // The temporary file lives in the target's folder, so the final move is a rename.

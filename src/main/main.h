@@ -4,9 +4,11 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include "res/resource.h"
 
 #define CMDLINE_OPEN 123   // lParam of the Open command sent for a file named at start-up
+#define NAMED_OPEN   124   // lParam of the Open command for szFileName, opened without a dialog
 #define IDT_POSITION 1     // the 100 ms position timer
 
 extern HINSTANCE hInst;
@@ -47,6 +49,22 @@ LRESULT OnSoundFont(HWND hwnd);
 
 // File > Export Audio...: the song as it sounds now, rendered to a WAV file (export.cpp).
 LRESULT OnExportAudio(HWND hwnd);
+// File > 1..4, the recent files (recent.cpp): read from the settings when the window is
+// made, a song noted after each successful open, an entry opened.
+void LoadRecentFiles(HWND hwnd);
+void NoteRecentFile(HWND hwnd, const char* path);
+LRESULT OnRecentFile(HWND hwnd, int index);
+
+// Dropped files and keyboard shortcuts (input.cpp). A drop opens and plays the first file,
+// unless a dialog or an export is under way.
+LRESULT OnDropFiles(HWND hwnd, HDROP drop);
+void LoadShortcuts(HINSTANCE hInstance);
+// The message loop's filter for the shortcut keys. TRUE when the message was taken.
+BOOL TranslateShortcut(MSG* msg);
+// TRUE when a command that came from a shortcut key is taken here: refused while the
+// command is grayed, or Loop Music toggled.
+BOOL TakeShortcutCommand(HWND hwnd, WPARAM wParam, LPARAM lParam);
+
 // Labels the time scale for the song loaded now (the strip's text holds them too).
 void UpdateTimeScale(void);
 // Grays (or enables) every command that needs a loaded song, in the menu and on the toolbar.

@@ -16,14 +16,11 @@ static_assert(sizeof(TBBUTTON) == 20, "toolbar button record");
 static_assert(kToolInfoSize == 40, "tool info record");
 #endif
 
-HINSTANCE hInst;
 const char szClassName[] = "Player";
 char szTitle[260];
-HWND hWndToolbar;
 HWND hWndTimeTrack;
 HWND hWndTimeCoord;
 HWND hWndTime;
-HFONT hfont;
 WNDPROC lpfnDefTimeTrack;
 WNDPROC lpfnDefTimeCoord;
 
@@ -193,6 +190,8 @@ static LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     CreateChildren(hwnd);
     EnableSongCommands(hwnd, FALSE);
+    DragAcceptFiles(hwnd, TRUE);
+    LoadRecentFiles(hwnd);
     return DefWindowProcA(hwnd, WM_CREATE, wParam, lParam);
 }
 
@@ -244,7 +243,8 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_CREATE:     return OnCreate(hwnd, wParam, lParam);
     case WM_SIZE:       return OnSize(hwnd, wParam, lParam);
-    case WM_COMMAND:    return OnCommand(hwnd, wParam, lParam, hwndTrackView);
+    case WM_COMMAND:    return TakeShortcutCommand(hwnd, wParam, lParam) ? 0 : OnCommand(hwnd, wParam, lParam, hwndTrackView);
+    case WM_DROPFILES:  return OnDropFiles(hwnd, (HDROP)wParam);
     case WM_TIMER:      return OnTimerTick(hwnd);
     case MM_MCINOTIFY:  return OnSequencerNotify(hwnd, wParam, lParam);
     case WM_NOTIFY:     return OnNotify(hwnd, (NMHDR*)lParam);

@@ -2,13 +2,15 @@
 #include "main/main.h"
 
 #include <commdlg.h>
+#include <cstring>
 
 #include "mmio/audioout.h"
+#include "main/settings.h"
 #include "mmio/mmio.h"
 #include "synth/soundfont.h"
 
 // Display text and pattern pairs, ending in an empty pair.
-static const char szSoundFontFilter[] = "SoundFont Files (*.sf2)\0*.sf2\0";
+static const char szSoundFontFilter[] = "SoundFont Files (*.sf2;*.sf3)\0*.sf2;*.sf3\0";
 
 static BOOL fOwnSequencerForSoundFont;
 
@@ -38,24 +40,35 @@ static void PlayThroughSoundFont(HWND hwnd)
 
 LRESULT OnSoundFont(HWND hwnd)
 {
+    // The font chosen last time comes first, even when it has gone since: the dialog then
+    // still starts in its folder.
     char path[MAX_PATH];
-    SoundFontInUse(path, sizeof path);
-    OPENFILENAMEA ofn;
-    ZeroMemory(&ofn, sizeof ofn);
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.hwndOwner = hwnd;
-    ofn.lpstrFilter = szSoundFontFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof path;
-    ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES;
-    if (!GetOpenFileNameA(&ofn))
+    char folder[MAX_PATH] = "";
+    if (RememberedSoundFont(path, sizeof path)) {
+        lstrcpynA(folder, path, sizeof folder);
+        char* slash = strrchr(folder, '\\');
+        if (slash)
+            *slash = '\0';
+        else
+            folder[0] = '\0';
+    } else {
+        SoundFontInUse(path, sizeof path);
+    }
+    FILEDIALOG dialog = {};
+    dialog.initialDir = folder[0] ? folder : NULL;
+    dialog.owner = hwnd;
+    dialog.filter = szSoundFontFilter;
+    dialog.path = path;
+    dialog.pathChars = sizeof path;
+    dialog.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES;
+    if (!AskFileName(&dialog, FALSE))
         return 0;   // cancelled: the SoundFont in use stays
     char message[320];
     if (ChooseSoundFont(path, message, sizeof message) != SF_LOAD_OK) {
-        MessageBoxA(hwnd, message, "Attention", MB_OK | MB_ICONEXCLAMATION);
+        Report(hwnd, message, "Attention", MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
+    RememberSoundFont(path);
     PlayThroughSoundFont(hwnd);
     return 0;
 }

@@ -15,6 +15,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     szFileName[0] = '\0';
     TakeCommandLine(lpCmdLine);
     sTmpName = gettmpname();
+    LoadShortcuts(hInstance);
     if (!InitInstance(hInstance, nCmdShow))
         return 0;
     if (szFileName[0] != '\0')
@@ -22,7 +23,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 
     MSG msg = {};
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        if (TranslateTrackViewWheel(&msg) || TranslateTrackViewKeys(&msg))
+        if (TranslateTrackViewWheel(&msg) || TranslateTrackViewKeys(&msg) || TranslateShortcut(&msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

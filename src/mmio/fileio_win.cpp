@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <windows.h>
 #include <commdlg.h>
-#include "ctrl/ctrl.h"
 #include "mmio/mmio.h"
 
 #define PATH_CHARS 256
@@ -19,20 +18,45 @@ static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76, "t
 // Display text and pattern pairs; the rest of the 256 bytes stays zero.
 static const char szFilter[256] = "Midi Files (*.mid)\0*.mid\0All Files (*.*)\0*.*\0";
 
-static int FileDialog(char* szPath, char* szTitleBuf, DWORD flags, BOOL save)
+BOOL AskFileName(const FILEDIALOG* dialog, BOOL save)
 {
     OPENFILENAMEA ofn;
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.hwndOwner = hWndMain;
-    ofn.lpstrFilter = szFilter;
+    ofn.hwndOwner = dialog->owner;
+    ofn.lpstrFilter = dialog->filter;
     ofn.nFilterIndex = 1;
-    ofn.lpstrFile = szPath;
-    ofn.nMaxFile = PATH_CHARS;
-    ofn.lpstrFileTitle = szTitleBuf;
-    ofn.nMaxFileTitle = PATH_CHARS;
-    ofn.Flags = flags;
+    ofn.lpstrFile = dialog->path;
+    ofn.nMaxFile = dialog->pathChars;
+    ofn.lpstrFileTitle = dialog->fileTitle;
+    ofn.nMaxFileTitle = dialog->fileTitle ? dialog->fileTitleChars : 0;
+    ofn.lpstrInitialDir = dialog->initialDir;
+    ofn.lpstrTitle = dialog->caption;
+    ofn.lpstrDefExt = dialog->defaultExt;
+    ofn.Flags = dialog->flags;
     return save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+}
+
+static int FileDialog(char* szPath, char* szTitleBuf, DWORD flags, BOOL save)
+{
+    FILEDIALOG dialog = {};
+    dialog.owner = hWndMain;
+    dialog.filter = szFilter;
+    dialog.path = szPath;
+    dialog.pathChars = PATH_CHARS;
+    dialog.fileTitle = szTitleBuf;
+    dialog.fileTitleChars = PATH_CHARS;
+    dialog.flags = flags;
+    return AskFileName(&dialog, save);
+}
+
+static ROWCOUNTPROC pfnRowCount;
+static ROWNAMEPROC pfnRowName;
+
+void SetRowNameSource(ROWCOUNTPROC count, ROWNAMEPROC name)
+{
+    pfnRowCount = count;
+    pfnRowName = name;
 }
 
 static void ReportFile(const char* text)
@@ -137,11 +161,11 @@ int mcimidiSaveFile(char* szFile)
     const char* names[MAX_TRACKS];
     // A row without a name box (the rows could not all be built) keeps the song's own name
     // rather than saving an empty one.
-    int rows = GetTrackViewRowCount();
+    int rows = pfnRowCount && pfnRowName ? pfnRowCount() : 0;
     for (int k = 0; k < MAX_TRACKS; ++k) {
         szNames[k][0] = 0;
         if (k < rows)
-            GetRowName(k, szNames[k], PATH_CHARS);
+            pfnRowName(k, szNames[k], PATH_CHARS);
         names[k] = k < rows ? szNames[k] : nullptr;
     }
     if (!writemidiinfo(szPath, pFileBuf, &MidiInfo, names)) {

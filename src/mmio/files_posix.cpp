@@ -42,14 +42,14 @@ int settmp(const char* szFile, const BYTE* bytes, DWORD count)
 {
     int fd = szFile ? open(szFile, O_WRONLY | O_CREAT | O_TRUNC, 0666) : -1;
     if (fd < 0) {
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     int ok = WriteAll(fd, bytes, count);
     if (close(fd) != 0)
         ok = 0;
     if (!ok) {
-        Report(nullptr, "TMP bytes no write.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_SHORT, "TMP bytes no write.");
         return 0;
     }
     return 1;
@@ -68,12 +68,12 @@ int ReplaceFileAtomically(const char* szFile, const BYTE* bytes, DWORD count)
     const char* slash = szFile ? strrchr(szFile, '/') : nullptr;
     int dirLen = slash ? (int)(slash - szFile) + 1 : 0;
     if (!szFile || !*szFile || snprintf(tmp, sizeof tmp, "%.*s.gyXXXXXX", dirLen, szFile) >= (int)sizeof tmp) {
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     int fd = mkstemp(tmp);
     if (fd < 0) {
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
@@ -93,12 +93,12 @@ int ReplaceFileAtomically(const char* szFile, const BYTE* bytes, DWORD count)
         ok = 0;
     if (!ok) {
         unlink(tmp);
-        Report(nullptr, "TMP bytes no write.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_SHORT, "TMP bytes no write.");
         return 0;
     }
     if (rename(tmp, szFile) != 0) {
         unlink(tmp);
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     return 1;

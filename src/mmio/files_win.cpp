@@ -17,7 +17,7 @@ int settmp(const char* szFile, const BYTE* bytes, DWORD count)
     HANDLE h = szFile ? CreateFileA(szFile, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
                       : INVALID_HANDLE_VALUE;
     if (h == INVALID_HANDLE_VALUE) {
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     DWORD written = 0;
@@ -25,7 +25,7 @@ int settmp(const char* szFile, const BYTE* bytes, DWORD count)
         written = 0;
     CloseHandle(h);
     if (written != count) {
-        Report(nullptr, "TMP bytes no write.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_SHORT, "TMP bytes no write.");
         return 0;
     }
     return 1;
@@ -50,7 +50,7 @@ int ReplaceFileAtomically(const char* szFile, const BYTE* bytes, DWORD count)
                 dirLen = i + 1;
     }
     if (!szFile || !*szFile || dirLen >= (int)sizeof dir) {
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     if (dirLen)
@@ -58,13 +58,13 @@ int ReplaceFileAtomically(const char* szFile, const BYTE* bytes, DWORD count)
     else
         lstrcpynA(dir, ".", sizeof dir);
     if (!GetTempFileNameA(dir, "gy", 0, tmp)) {
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     HANDLE h = CreateFileA(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DeleteFileA(tmp);
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     DWORD written = 0;
@@ -74,12 +74,12 @@ int ReplaceFileAtomically(const char* szFile, const BYTE* bytes, DWORD count)
     CloseHandle(h);
     if (written != count || !flushed) {
         DeleteFileA(tmp);
-        Report(nullptr, "TMP bytes no write.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_SHORT, "TMP bytes no write.");
         return 0;
     }
     if (!MoveFileExA(tmp, szFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileA(tmp);
-        Report(nullptr, "Tmp File create failed.", nullptr, MB_OK);
+        ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;
     }
     return 1;

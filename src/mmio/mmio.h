@@ -40,3 +40,26 @@ void SequencerEndRestart(void);
 // File open and save.
 int mcimidiSelectFile(char* szFile);
 int mcimidiSaveFile(char* szFile);
+
+// Where Save As takes each track's name from: the number of rows built and the text of one
+// row's name box (its length). The track view installs them when it is created; without
+// them a saved song keeps its own names.
+typedef int (*ROWCOUNTPROC)(void);
+typedef int (*ROWNAMEPROC)(int row, char* buf, int size);
+void SetRowNameSource(ROWCOUNTPROC count, ROWNAMEPROC name);
+
+// One of the platform's open or save dialogs, as every command that asks for a file name
+// sets it up. Null pointers leave the platform's choice.
+struct FILEDIALOG {
+    HWND owner;
+    const char* filter;       // display text and pattern pairs, ending in an empty pair
+    char* path;               // in: the name to start from, may be empty; out: the chosen one
+    DWORD pathChars;
+    char* fileTitle;          // out: the chosen name without its folder
+    DWORD fileTitleChars;
+    const char* caption;
+    const char* defaultExt;
+    const char* initialDir;
+    DWORD flags;
+};
+BOOL AskFileName(const FILEDIALOG* dialog, BOOL save);

@@ -4,6 +4,7 @@
 
 static REPORTPROC reportProc;
 static ALLOCGATE allocGate;
+static int nWriteFailure;   // the write failure being reported, 0 when none
 
 int Report(HWND owner, const char* text, const char* caption, UINT style)
 {
@@ -17,6 +18,20 @@ REPORTPROC SetReportProc(REPORTPROC proc)
     REPORTPROC old = reportProc;
     reportProc = proc;
     return old;
+}
+
+int ReportWriteFailure(int failure, const char* text)
+{
+    const int outer = nWriteFailure;
+    nWriteFailure = failure;
+    int answer = Report(nullptr, text, nullptr, MB_OK);
+    nWriteFailure = outer;
+    return answer;
+}
+
+int ReportedWriteFailure(void)
+{
+    return nWriteFailure;
 }
 
 BYTE* AllocFixed(DWORD size)

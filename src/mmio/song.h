@@ -153,6 +153,12 @@ int Report(HWND owner, const char* text, const char* caption, UINT style);
 // Installs a handler instead of the platform's message box; returns the previous one.
 // A null handler restores the platform's.
 REPORTPROC SetReportProc(REPORTPROC proc);
+// A file write that failed is reported with its code: while that report is shown (or
+// taken by a handler), ReportedWriteFailure gives the code; during any other report, 0.
+#define WRITE_CREATE_FAILED 1   // the file could not be made or put in place
+#define WRITE_SHORT         2   // not every byte was written
+int ReportWriteFailure(int failure, const char* text);
+int ReportedWriteFailure(void);
 
 // Fixed memory for images and work buffers (GlobalAlloc/GlobalFree on Windows).
 BYTE* AllocFixed(DWORD size);

@@ -19,8 +19,22 @@ protected:
     // A test that runs longer by design (the soak) says so here.
     virtual DWORD TimeLimitMs() const { return kTimeLimitMs; }
 
+    // What the player keeps between runs (recent files, the SoundFont chosen): each test
+    // starts without it and leaves none behind.
+    static void ForgetSettings()
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Zulin Player", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, "Recent Files");
+            RegDeleteValueA(key, "SoundFont");
+            RegCloseKey(key);
+        }
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Zulin Player");
+    }
+
     void SetUp() override
     {
+        ForgetSettings();
         const DWORD limitMs = TimeLimitMs();
         watchdog_ = std::thread([this, limitMs] {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -42,6 +56,7 @@ protected:
         watchdog_.join();
         for (auto& p : players_)
             p->Quit(3000);
+        ForgetSettings();
         EXPECT_FALSE(fired_) << "the test ran past its time limit of " << TimeLimitMs() / 1000 << " s";
     }
 

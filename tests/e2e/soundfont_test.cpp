@@ -63,7 +63,7 @@ TEST_F(SoundFontCommand, TheDialogOffersSoundFontsFromTheOneInUseAndACancelChang
     HWND types = GetDlgItem(dialog, 0x470);
     ASSERT_TRUE(types);
     EXPECT_EQ(p->ComboCount(types), 1);
-    EXPECT_EQ(p->ComboText(types, 0), "SoundFont Files (*.sf2)");
+    EXPECT_EQ(p->ComboText(types, 0), "SoundFont Files (*.sf2;*.sf3)");
     if (FileExists(kSystemFont)) {
         EXPECT_EQ(FileNameText(dialog), "default-GM.sf2");
     }
@@ -106,6 +106,38 @@ TEST_F(SoundFontCommand, AFileThatCannotBeUsedIsNamedInABoxAndThePreviousFontSta
     ASSERT_TRUE(dialog);
     EXPECT_EQ(FileNameText(dialog), "square.sf2") << "the refused file did not replace the one in use";
     EXPECT_TRUE(p->Dismiss(dialog, IDCANCEL));
+}
+
+TEST_F(SoundFontCommand, TheFontChosenIsRememberedAndTheNextRunsDialogStartsThere)
+{
+    std::string good = WriteWorkFile("remembered.sf2", SquareFont());
+    Player* first = Launch(Quoted(DemoPath()));
+    ASSERT_TRUE(first);
+    HWND dialog = OpenDialog(first);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(first->FillFileDialog(dialog, good));
+    ASSERT_TRUE(first->WaitGone(dialog, 5000));
+    ASSERT_TRUE(first->Sync());
+    ASSERT_TRUE(first->Quit());
+    char stored[MAX_PATH] = "";
+    DWORD bytes = sizeof stored;
+    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\Zulin Player", "SoundFont", RRF_RT_REG_SZ, NULL, stored, &bytes),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(stored, good.c_str());
+
+    // The next run, and one after the font has gone: the dialog starts at it.
+    for (bool gone : {false, true}) {
+        if (gone) {
+            ASSERT_TRUE(DeleteFileA(good.c_str()));
+        }
+        Player* p = Launch(Quoted(DemoPath()));
+        ASSERT_TRUE(p);
+        dialog = OpenDialog(p);
+        ASSERT_TRUE(dialog) << "gone: " << gone;
+        EXPECT_EQ(FileNameText(dialog), "remembered.sf2") << "gone: " << gone;
+        EXPECT_TRUE(p->Dismiss(dialog, IDCANCEL));
+        ASSERT_TRUE(p->Quit());
+    }
 }
 
 }  // namespace

@@ -87,10 +87,10 @@ TEST(Resources, MenuHasThreePopupsWithNewAndHelpGrayed)
     ASSERT_EQ(GetMenuItemCount(menu), 3);
     const char* popups[] = {"&File", "&Music", "&Help"};
     const std::vector<Item> expected[] = {
-        {{"&New", 100, true}, {"&Open...", 101, false}, {"Save &As...", 103, false},
-         {"&Export Audio...", 104, true}, {"-", 0, false},
+        {{"&New", 100, true}, {"&Open...\tCtrl+O", 101, false}, {"Save &As...\tCtrl+S", 103, false},
+         {"&Export Audio...\tCtrl+E", 104, true}, {"-", 0, false},
          {"E&xit", 106, false}},
-        {{"&Play", 205, false}, {"&Stop", 204, false}, {"P&ause", 206, false}, {"-", 0, false},
+        {{"&Play\tF5", 205, false}, {"&Stop\tEsc", 204, false}, {"P&ause\tSpace", 206, false}, {"-", 0, false},
          {"&Record Track", 207, false}, {"-", 0, false}, {"Sound&Font...", 303, false}},
         {{"&Help", 401, true}, {"-", 0, false}, {"&About Zulin Player...", 400, false}},
     };
