@@ -1,5 +1,5 @@
 # Native Linux build: the portable code, its tests, the command-line tools and the fuzzer.
-add_library(portable STATIC ${MMIO_PORTABLE} ${MMIO_POSIX} ${UI_LOGIC} ${SYNTH_SRC})
+add_library(portable STATIC ${MMIO_PORTABLE} ${MMIO_POSIX} ${SOUND_PORTABLE} ${SOUND_POSIX} ${UI_LOGIC} ${SYNTH_SRC})
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/midimix.cpp)
   add_executable(midimix ${CMAKE_SOURCE_DIR}/tools/midimix.cpp)

@@ -9,7 +9,7 @@ list(FILTER MAIN_SRC EXCLUDE REGEX "/winmain\\.cpp$")
 file(GLOB CTRL_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ctrl/*.cpp)
 
 # Everything but the entry point, so the Windows unit tests can link the real code.
-add_library(playercore STATIC ${MMIO_PORTABLE} ${MMIO_WIN} ${CTRL_SRC} ${MAIN_SRC} ${SYNTH_SRC})
+add_library(playercore STATIC ${MMIO_PORTABLE} ${MMIO_WIN} ${SOUND_PORTABLE} ${SOUND_WIN} ${CTRL_SRC} ${MAIN_SRC} ${SYNTH_SRC})
 target_link_libraries(playercore PUBLIC ${WIN_LIBS})
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/main/winmain.cpp)

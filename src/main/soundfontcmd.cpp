@@ -3,7 +3,7 @@
 
 #include <commdlg.h>
 
-#include "mmio/audioout.h"
+#include "sound/soundfonts.h"
 #include "mmio/mmio.h"
 #include "synth/soundfont.h"
 

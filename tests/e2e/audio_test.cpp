@@ -590,6 +590,112 @@ TEST_F(Live, ExportGivesTheNotesHeardLive)
                 0.0, 1.0);
 }
 
+// The live output and the export run the same cursor: a play from the start, recorded from
+// the sound server (which passes one stream at unity volume through unchanged), is the
+// exported file's samples, aligned at the first sound of each.
+TEST_F(Live, APlayFromTheStartIsTheSamplesOfItsExport)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(8);   // 4 s
+    Player* p = Launch(Quoted(WriteWorkFile("live-samples.mid", song.file)));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    Stereo exported;
+    ASSERT_TRUE(ExportTo(p, WorkDir() + "live-samples.wav", &exported));
+    ASSERT_TRUE(rec_.Start());
+    Pause(400);   // clear of the recorder's mark
+    DWORD played = GetTickCount();
+    ASSERT_TRUE(p->Command(IDM_PLAY));
+    Pause(3500);
+    Stereo live = Finish();
+    auto firstSound = [](const Stereo& s, size_t from) {
+        for (size_t f = from; f < s.frames(); ++f)
+            if (s.left[f] != 0.0f || s.right[f] != 0.0f)
+                return f;
+        return s.frames();
+    };
+    const size_t a = firstSound(exported, (size_t)(kLead * 44100));
+    const double from = rec_.SecondsAt(played) - 0.1;
+    const size_t b = firstSound(live, from > 0 ? (size_t)(from * 44100) : 0);
+    const size_t n = 2 * 44100;
+    ASSERT_LE(a + n, exported.frames());
+    ASSERT_LE(b + n, live.frames()) << "no sound recorded after the Play";
+    size_t differ = 0;
+    double signal = 0, error = 0;
+    for (size_t k = 0; k < n; ++k)
+        for (int side = 0; side < 2; ++side) {
+            const float x = side ? exported.right[a + k] : exported.left[a + k];
+            const float y = side ? live.right[b + k] : live.left[b + k];
+            differ += x != y;
+            signal += (double)x * x;
+            error += (double)(x - y) * (x - y);
+        }
+    printf("live against export over %zu frames: %zu samples differ, error %.1f dB below the signal\n", n, differ,
+           error > 0 ? 10 * std::log10(signal / error) : 999.0);
+    EXPECT_EQ(differ, 0u) << "error " << 10 * std::log10(signal / std::max(error, 1e-30)) << " dB below the signal";
+}
+
+// A hundred volume edits of one row in about ten seconds: the notes of the other tracks sound
+// on untouched (no break, no new attack, the beat on its grid), and the edited track ends at
+// the last edit's level.
+TEST_F(Live, AHundredEditsLeaveTheOtherNotesAndEndOnTheLastEdit)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    LongNoteSong song = MakeLongNoteSong(40);   // 20 s
+    ASSERT_TRUE(rec_.Start());
+    Player* p = Launch(Quoted(WriteWorkFile("live-hundred.mid", song.file)));
+    ASSERT_TRUE(p);
+    Pause(2500);
+    DWORD first = GetTickCount();
+    int value = 0;
+    for (int i = 0; i < 100; ++i) {
+        value = i % 2 ? 40 : 110;
+        ASSERT_TRUE(p->SetTrackbarEnd(p->Row(4, 0), value));
+        Pause(100);
+    }
+    DWORD last = GetTickCount();
+    Pause(1500);
+    Stereo s = Finish();
+    std::vector<double> beats = TrackOnsets(s, song.beat);
+    ASSERT_GE(beats.size(), 10u);
+    const double start = beats[0] - song.beat.onsets[0];
+    const double from = rec_.SecondsAt(first), to = rec_.SecondsAt(last);
+    ASSERT_GT(from, start + 1.0);
+    Track whole = ToneTrack(s, song.whole.hz);
+    EXPECT_LT(DeepestDipDb(whole, from, to + 0.3), 12.0) << "the unedited note broke during the edits";
+    for (double t : Onsets(whole, -45.0, -60.0))
+        EXPECT_LT(t, start + 0.1) << "the unedited note struck again at " << t << " s";
+    for (size_t i = 2; i < beats.size(); ++i)
+        EXPECT_NEAR(beats[i] - beats[1], song.beat.onsets[i] - song.beat.onsets[1], 0.03) << "beat " << i;
+    Track notes = ToneTrack(s, song.notes.hz);
+    const double before = MedianDb(notes, start + 0.2, start + 1.8);
+    EXPECT_NEAR(MedianDb(notes, to + 0.3, to + 1.2) - before, VolumeCurveDb(100, value), 1.5)
+        << "the edited track did not end on the last edit's value " << value;
+}
+
+// Play and Stop fifty times in quick succession: every command returns, and after the last
+// Stop nothing sounds.
+TEST_F(Live, FiftyQuickPlayStopPairsLeaveNoSoundAndNoHang)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(40);
+    Player* p = StartRecorded(song, "live-playstop.mid");
+    ASSERT_TRUE(p);
+    Pause(1500);
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(p->Command(IDM_STOP)) << "pair " << i;
+        ASSERT_TRUE(p->Command(IDM_PLAY)) << "pair " << i;
+        Pause(i % 5 * 10);
+    }
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    DWORD stopped = GetTickCount();
+    ASSERT_TRUE(p->Sync());
+    Pause(1200);
+    Stereo s = Finish();
+    EXPECT_GT(MaxDb(RmsTrack(s), rec_.SecondsAt(launched_), rec_.SecondsAt(stopped)), -40.0) << "nothing was heard";
+    EXPECT_LT(MaxDb(RmsTrack(s), rec_.SecondsAt(stopped) + 0.1, s.seconds()), -60.0) << "sound after the last Stop";
+}
+
 // ---- Benchmark: a hundred edits while playing -----------------------------------------
 //
 // Not part of the test run (timing belongs to the benchmark); run it with
