@@ -168,12 +168,15 @@ const SEQSINK* DefaultSequencerSink(void)
 }
 
 // The sink of a device opened now: the one given, else the synthesizer where there is no
-// MIDI output device or once the user chose a SoundFont, else the MIDI mapper.
+// MIDI output device or once the user chose a SoundFont (from then on for the run, so an
+// edit's reopened device plays on where the last one played), else the MIDI mapper.
 static SEQSINK ChooseSink(void)
 {
+    static BOOL fSynth;
     if (fSinkGiven)
         return Sink;
-    return midiOutGetNumDevs() == 0 || UserChoseSoundFont() ? SynthSink : MidiSink;
+    fSynth = fSynth || midiOutGetNumDevs() == 0 || UserChoseSoundFont();
+    return fSynth ? SynthSink : MidiSink;
 }
 
 // ---- Devices -------------------------------------------------------------------------

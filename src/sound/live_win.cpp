@@ -35,13 +35,15 @@ struct Request {
 static INIT_ONCE InitOnce = INIT_ONCE_STATIC_INIT;
 static CRITICAL_SECTION csCommand;     // one command at a time
 static CRITICAL_SECTION csPlay;        // the play's published figures below, for a copy
+static CRITICAL_SECTION csRequest;     // Req and reqSeq, for a copy
 static HANDLE hThread, hWake, hAck;
 static LONG nOpens;
 static Synth* pSynth;
 static int nBufferFrames = DEFAULT_BUFFER_FRAMES, nBuffers = DEFAULT_BUFFERS;
 
-static Request Req;                    // written by the command before reqSeq moves
-static std::atomic<LONG> reqSeq{0}, ackSeq{0};
+static Request Req;                    // the latest request; a later one replaces it untaken
+static LONG reqSeq;
+static std::atomic<LONG> ackSeq{0};
 
 static uint64_t playStartUs, playLengthUs;
 static int64_t playStreamFrame = NO_FRAME;   // the stream frame of the play's first frame
@@ -68,6 +70,7 @@ static BOOL CALLBACK InitLocks(PINIT_ONCE, PVOID, PVOID*)
 {
     InitializeCriticalSection(&csCommand);
     InitializeCriticalSection(&csPlay);
+    InitializeCriticalSection(&csRequest);
     return TRUE;
 }
 
@@ -133,9 +136,26 @@ static void StartWhenReady(void)
     Publish(Cursor.startUs, Songs[iSong].qwLength, WaveWrittenFrames());
 }
 
+// A play in place of the one sounding: the old sound fades out over the new play's first
+// frames, after what is queued (a reset of the wave output here would lose the first
+// frames written after it).
+static void FadeIntoNewPlay(void)
+{
+    if (fPlaying || SynthActiveVoices(pSynth) > 0) {
+        SynthRenderS16(pSynth, Fade, FADE_FRAMES);
+        FadeOut(Fade, FADE_FRAMES);
+        fFadePending = true;
+    }
+    SynthReset(pSynth);
+    fPlaying = false;
+    fWaitingForFont = false;
+    endStreamFrame.store(NO_FRAME);
+    fEndHeard.store(false);
+}
+
 static void StartPlay(const Request& r)
 {
-    Silence();
+    FadeIntoNewPlay();
     Songs[iSong] = r.tl;
     hwndNotify = r.hwndNotify;
     notifyId = r.id;
@@ -164,10 +184,12 @@ static void Continue(const Request& r)
 // Returns false once asked to quit.
 static bool TakeRequest(void)
 {
-    const LONG seq = reqSeq.load();
+    EnterCriticalSection(&csRequest);
+    const LONG seq = reqSeq;
+    const Request r = Req;
+    LeaveCriticalSection(&csRequest);
     if (seq == ackSeq.load())
         return true;
-    const Request r = Req;
     bool goOn = true;
     switch (r.kind) {
     case REQ_PLAY:     StartPlay(r); break;
@@ -245,15 +267,17 @@ static DWORD WINAPI AudioThread(LPVOID)
 
 // ---- The commands ----------------------------------------------------------------------
 
-static void Ask(const Request& r)
+// Hands the audio thread a request; with wait, returns once it has been taken.
+static void Ask(const Request& r, bool wait)
 {
     if (!hThread)
         return;
+    EnterCriticalSection(&csRequest);
     Req = r;
-    const LONG seq = reqSeq.load() + 1;
-    reqSeq.store(seq);
+    const LONG seq = ++reqSeq;
+    LeaveCriticalSection(&csRequest);
     SetEvent(hWake);
-    while (ackSeq.load() != seq)
+    while (wait && ackSeq.load() - seq < 0)
         WaitForSingleObject(hAck, 50);
 }
 
@@ -302,7 +326,7 @@ void LiveClose(void)
     if (nOpens > 0 && --nOpens == 0 && hThread) {
         Request r = {};
         r.kind = REQ_QUIT;
-        Ask(r);
+        Ask(r, true);
         WaitForSingleObject(hThread, INFINITE);
         CloseHandle(hThread);
         hThread = nullptr;
@@ -321,7 +345,8 @@ static void AskPlay(int kind, const TIMELINE* tl, uint64_t fromUs, HWND hwnd, UI
     r.fromUs = fromUs;
     r.hwndNotify = hwnd;
     r.id = id;
-    Ask(r);
+    // A play's timeline stays while its device is open; an edit's old one goes once taken.
+    Ask(r, kind == REQ_CONTINUE);
     LeaveCriticalSection(&csCommand);
 }
 
@@ -341,7 +366,7 @@ void LiveStop(void)
     EnterCriticalSection(&csCommand);
     Request r = {};
     r.kind = REQ_STOP;
-    Ask(r);
+    Ask(r, true);
     LeaveCriticalSection(&csCommand);
 }
 
