@@ -90,6 +90,8 @@ static void Publish(uint64_t startUs, uint64_t lengthUs, int64_t streamFrame)
 
 static void FollowSoundFont(void)
 {
+    if (!fWaveDevice.load())
+        return;   // nothing to hear: the song plays on silently, without a font
     BOOL loading;
     const SoundFont* sf = SoundFontToPlay(&loading);
     if (sf && sf != pSynthFont) {
@@ -109,12 +111,20 @@ static void FadeOut(int16_t* interleaved, int frames)
     }
 }
 
-// What is queued goes, the few milliseconds about to be heard fade out, every voice ends.
-static void Silence(void)
+// Every voice ends, after a fade of a few milliseconds. A stop drops what is queued and
+// fades what was about to be heard; a play in place of the one sounding fades the old sound
+// over its own first frames, after what is queued (a reset of the wave output there would
+// lose the first frames written after it).
+static void Silence(bool dropQueued)
 {
-    WaveFlush(Fade, FADE_FRAMES);
+    if (dropQueued) {
+        WaveFlush(Fade, FADE_FRAMES);
+        fFadePending = true;
+    } else if (fPlaying || SynthActiveVoices(pSynth) > 0) {
+        SynthRenderS16(pSynth, Fade, FADE_FRAMES);
+        fFadePending = true;
+    }
     FadeOut(Fade, FADE_FRAMES);
-    fFadePending = true;
     SynthReset(pSynth);
     fPlaying = false;
     fWaitingForFont = false;
@@ -122,12 +132,13 @@ static void Silence(void)
     fEndHeard.store(false);
 }
 
-// A play waiting for its SoundFont starts once the load is done (with no font found, it
-// plays on in silence); the frames heard until then count for nothing.
+// A play waiting for its SoundFont starts once the load is done (with no font found, or
+// no wave output to hear it, it plays on in silence); the frames heard until then count
+// for nothing.
 static void StartWhenReady(void)
 {
     BOOL loading;
-    if (!SoundFontToPlay(&loading) && loading)
+    if (!SoundFontToPlay(&loading) && loading && fWaveDevice.load())
         return;
     FollowSoundFont();
     CursorStart(&Cursor, pSynth, &Songs[iSong], waitingFromUs);
@@ -136,26 +147,9 @@ static void StartWhenReady(void)
     Publish(Cursor.startUs, Songs[iSong].qwLength, WaveWrittenFrames());
 }
 
-// A play in place of the one sounding: the old sound fades out over the new play's first
-// frames, after what is queued (a reset of the wave output here would lose the first
-// frames written after it).
-static void FadeIntoNewPlay(void)
-{
-    if (fPlaying || SynthActiveVoices(pSynth) > 0) {
-        SynthRenderS16(pSynth, Fade, FADE_FRAMES);
-        FadeOut(Fade, FADE_FRAMES);
-        fFadePending = true;
-    }
-    SynthReset(pSynth);
-    fPlaying = false;
-    fWaitingForFont = false;
-    endStreamFrame.store(NO_FRAME);
-    fEndHeard.store(false);
-}
-
 static void StartPlay(const Request& r)
 {
-    FadeIntoNewPlay();
+    Silence(false);
     Songs[iSong] = r.tl;
     hwndNotify = r.hwndNotify;
     notifyId = r.id;
@@ -194,8 +188,8 @@ static bool TakeRequest(void)
     switch (r.kind) {
     case REQ_PLAY:     StartPlay(r); break;
     case REQ_CONTINUE: Continue(r); break;
-    case REQ_STOP:     Silence(); break;
-    case REQ_QUIT:     Silence(); goOn = false; break;
+    case REQ_STOP:     Silence(true); break;
+    case REQ_QUIT:     Silence(true); goOn = false; break;
     }
     ackSeq.store(seq);
     SetEvent(hAck);
