@@ -4,7 +4,7 @@
 add_library(player_song STATIC ${SONG_SRC} ${SONG_POSIX})
 add_library(player_synth STATIC ${SYNTH_SRC})
 target_link_libraries(player_synth PUBLIC player_vorbis)
-add_library(player_sound STATIC ${SOUND_PORTABLE})
+add_library(player_sound STATIC ${SOUND_PORTABLE} ${SOUND_POSIX})
 target_link_libraries(player_sound PUBLIC player_synth player_song)
 add_library(player_ctrl STATIC ${CTRL_LOGIC})
 target_link_libraries(player_ctrl PUBLIC player_sound)

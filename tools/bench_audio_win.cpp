@@ -2,7 +2,8 @@
 // server): plays a song on the own sequencer through the synthesizer and the wave output,
 // and prints
 //   1. the audio queued ahead of what is heard (frames written against waveOutGetPosition),
-//      sampled every 5 ms: minimum, mean, maximum;
+//      sampled every 5 ms: minimum, mean, maximum; and the gaps: how often the wave output
+//      ran out of sound;
 //   2. the process's CPU time over the play, as a share of one core;
 //   3. how long Stop takes; 2 s of silence follow it, for a recording to show where the
 //      sound ended.
@@ -12,8 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "mmio/audioout.h"
 #include "mmio/sequencer.h"
+#include "sound/live.h"
+#include "sound/soundfonts.h"
 
 static double FileTimeSeconds(const FILETIME& f)
 {
@@ -71,14 +73,18 @@ int main(int argc, char** argv)
     printf("play at unix %.3f\n", UnixSeconds());
     SeqSendCommand(open.wDeviceID, MCI_PLAY, 0, (DWORD_PTR)&play);
 
-    // The font's load and the start of the stream come first.
-    LONGLONG written = 0, heard = 0;
+    // The font's load and the start of the play come first.
+    LIVESTATS st;
     const double start = WallSeconds();
-    for (AudioOutFrames(&written, &heard); written == 0 && WallSeconds() - start < 10; AudioOutFrames(&written, &heard))
-        Sleep(10);
-    printf("stream started %.0f ms after play (%u wave devices)\n", (WallSeconds() - start) * 1000, waveOutGetNumDevs());
+    while (LivePosition() == 0 && WallSeconds() - start < 10)
+        Sleep(1);
+    LiveGetStats(&st);
+    printf("position moved %.0f ms after play (%u wave devices; %d buffers of %d frames)\n",
+           (WallSeconds() - start) * 1000, waveOutGetNumDevs(), st.buffers, st.bufferFrames);
     Sleep(500);
-    if (written == 0) {
+    LiveGetStats(&st);
+    const LONGLONG gaps0 = st.gaps;
+    if (!st.fWaveOutput) {
         printf("no wave output or no SoundFont: nothing to measure\n");
         SeqSendCommand(open.wDeviceID, MCI_CLOSE, 0, 0);
         return 1;
@@ -87,8 +93,8 @@ int main(int argc, char** argv)
     double minMs = 1e9, maxMs = 0, sumMs = 0;
     int samples = 0;
     while (WallSeconds() - wall0 < seconds) {
-        AudioOutFrames(&written, &heard);
-        const double ms = (written - heard) * 1000.0 / 44100.0;
+        LiveGetStats(&st);
+        const double ms = (st.writtenFrames - st.heardFrames) * 1000.0 / 44100.0;
         minMs = ms < minMs ? ms : minMs;
         maxMs = ms > maxMs ? ms : maxMs;
         sumMs += ms;
@@ -103,8 +109,10 @@ int main(int argc, char** argv)
     const double stopReturned = WallSeconds() - stop0;
     // Silence from here on: the recording of a sound server shows where it began.
     Sleep(2000);
-    printf("queued ms: min %.1f mean %.1f max %.1f (%d samples, written minus heard, 10 ms buffers)\n", minMs,
-           sumMs / samples, maxMs, samples);
+    LiveGetStats(&st);
+    printf("queued ms: min %.1f mean %.1f max %.1f (%d samples, written minus heard)\n", minMs, sumMs / samples,
+           maxMs, samples);
+    printf("gaps: the wave output ran dry %lld times in %.1f s\n", (long long)(st.gaps - gaps0), wall);
     printf("cpu: %.1f%% of one core over %.1f s of play\n", 100.0 * cpu / wall, wall);
     printf("stop: returned after %.1f ms, then 2 s of silence before the close\n", stopReturned * 1000);
     SeqSendCommand(open.wDeviceID, MCI_CLOSE, 0, 0);

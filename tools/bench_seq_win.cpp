@@ -102,12 +102,7 @@ void ProbeSilence(void*)
         }
 }
 
-LONGLONG ProbeRetract(void*, LONGLONG keepMicros)
-{
-    return probe.real->Retract ? probe.real->Retract(probe.real->ctx, keepMicros) : LLONG_MAX;
-}
-
-const SEQSINK ProbeSink = {nullptr, ProbeOpen, ProbeClose, ProbeShort, ProbeSysEx, ProbeNow, ProbeWait, ProbeSilence, ProbeRetract};
+const SEQSINK ProbeSink = {nullptr, ProbeOpen, ProbeClose, ProbeShort, ProbeSysEx, ProbeNow, ProbeWait, ProbeSilence, FALSE};
 
 // tracks tracks of sixteenth notes (120 ticks at 480 a quarter) with controller moves, and
 // tempo changes every bar between 100 and 140 beats a minute.

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "mmio/render.h"
+#include "sound/fontpaths.h"
+#include "sound/render.h"
 #include "mmio/song.h"
 #include "synth/soundfont.h"
 #include "synth/synth.h"
@@ -283,59 +284,11 @@ bool ApplyEdit(const Edit& e, MIDIINFO* info, std::vector<std::string>* names)
     return false;
 }
 
-#ifdef _WIN32
-// The first .sf2 file in name order beside the program, as the player looks for one.
-bool SoundFontBesideProgram(char* path, size_t size)
-{
-    char folder[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, folder, sizeof folder);
-    char* slash = n > 0 && n < sizeof folder ? strrchr(folder, '\\') : nullptr;
-    if (!slash)
-        return false;
-    slash[1] = '\0';
-    std::string pattern = std::string(folder) + "*.sf2";
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    std::string best;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (best.empty() || lstrcmpiA(fd.cFileName, best.c_str()) < 0))
-            best = fd.cFileName;
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return !best.empty() && snprintf(path, size, "%s%s", folder, best.c_str()) < (int)size;
-}
-#endif
-
-// The SoundFont the player would use on its own: on Windows one beside the program, then
-// the system's General MIDI SoundFont, the first of the usual ones that can be opened.
+// The SoundFont the player would look for first on its own.
 const char* SystemSoundFont()
 {
-#ifdef _WIN32
-    static char beside[MAX_PATH];
-    if (SoundFontBesideProgram(beside, sizeof beside))
-        return beside;
-#endif
-    static const char* const kCandidates[] = {
-#ifdef _WIN32
-        "Z:\\usr\\share\\sounds\\sf2\\default-GM.sf2",
-        "Z:\\usr\\share\\sounds\\sf2\\TimGM6mb.sf2",
-        "Z:\\usr\\share\\sounds\\sf2\\FluidR3_GM.sf2",
-#else
-        "/usr/share/sounds/sf2/default-GM.sf2",
-        "/usr/share/sounds/sf2/TimGM6mb.sf2",
-        "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-#endif
-    };
-    for (const char* path : kCandidates) {
-        FILE* f = fopen(path, "rb");
-        if (f) {
-            fclose(f);
-            return path;
-        }
-    }
-    return nullptr;
+    static char paths[1][SOUNDFONT_PATH_CHARS];
+    return SoundFontCandidates(paths, 1) == 1 ? paths[0] : nullptr;
 }
 
 // Renders the image as it stands to opt.render and prints the render line; returns false
@@ -392,7 +345,7 @@ bool RenderImage(const Options& opt)
         snprintf(peak, sizeof peak, "%.1f", 20.0 * log10(result.nPeak / 32768.0));
     else
         snprintf(peak, sizeof peak, "-inf");
-    printf("render %.3f s, peak %s dBFS, voices %d\n", (double)result.qwFrames / RENDER_RATE_HZ, peak,
+    printf("render %.3f s, peak %s dBFS, voices %d\n", (double)result.qwFrames / SOUND_RATE_HZ, peak,
            result.nMaxVoices);
     fflush(stdout);
     return true;

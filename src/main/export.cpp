@@ -10,9 +10,9 @@
 #include <commdlg.h>
 
 #include "main/export_logic.h"
-#include "mmio/audioout.h"
+#include "sound/soundfonts.h"
 #include "mmio/mmio.h"
-#include "mmio/render.h"
+#include "sound/render.h"
 #include "synth/soundfont.h"
 #include "synth/synth.h"
 

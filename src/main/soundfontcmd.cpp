@@ -4,8 +4,8 @@
 #include <commdlg.h>
 #include <cstring>
 
-#include "mmio/audioout.h"
 #include "main/settings.h"
+#include "sound/soundfonts.h"
 #include "mmio/mmio.h"
 #include "synth/soundfont.h"
 

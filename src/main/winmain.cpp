@@ -3,7 +3,9 @@
 #include "main/main.h"
 
 #include "ctrl/ctrl.h"
+#include "main/settings.h"
 #include "mmio/mmio.h"
+#include "sound/soundfonts.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
 {
@@ -12,6 +14,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         return 0;
     InitCommonControls();
     SelectSequencer();
+    char remembered[MAX_PATH];
+    if (RememberedSoundFont(remembered, sizeof remembered))
+        PreferSoundFont(remembered);
     szFileName[0] = '\0';
     TakeCommandLine(lpCmdLine);
     sTmpName = gettmpname();

@@ -17,21 +17,19 @@ struct SEQSINK {
     void (*SysEx)(void* ctx, BYTE status, const BYTE* data, DWORD len);  // F0: data after F0; F7: bytes as they are sent
     LONGLONG (*Now)(void* ctx);                                     // microseconds, never going back
     BOOL (*WaitUntil)(void* ctx, LONGLONG t, HANDLE hAbort);         // FALSE when hAbort was set first
-    // Optional (null: not offered). Silence: every note stops at once and whatever was sent
-    // ahead is dropped (a stop, a pause, the end of a play); without it the device sends all
-    // notes off and all sound off on every channel. Retract: a sink that lets the sequencer
-    // run ahead of what is heard drops what was sent for times from keepMicros after now on,
-    // and returns the time it dropped from (what was sent after a wait for an earlier time
-    // stays); an edit's restart then sends the changed song from that time. Called only
-    // between plays.
+    // Optional (null: not offered): every note stops at once (a stop, a pause, the end of a
+    // play); without it the device sends all notes off and all sound off on every channel.
     void (*Silence)(void* ctx);
-    LONGLONG (*Retract)(void* ctx, LONGLONG keepMicros);
+    // The sink renders the song itself on its own clock (the synthesizer, see sound/live.h):
+    // the device hands it the timeline, and the message members are not called.
+    BOOL fRendersSong;
 };
 
-// Installs the sink used by devices opened from now on; null restores the default: the MIDI
-// mapper when the platform has an output device, else silence, with the real clock.
+// Installs the sink used by devices opened from now on; null restores the default: the
+// synthesizer without a MIDI output device or once the user chose a SoundFont, else the
+// MIDI mapper on the real clock.
 void SetSequencerSink(const SEQSINK* sink);
-// That default, for sinks that wrap it (measurements, logging).
+// The MIDI mapper on the real clock, for sinks that wrap it (measurements, logging).
 const SEQSINK* DefaultSequencerSink(void);
 
 // The own sequencer's two MCI calls, shaped like mciSendCommandA and mciGetErrorStringA.

@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "mmio/audioout.h"
 #include "mmio/timeline.h"
+#include "sound/live.h"
+#include "sound/soundfonts.h"
 
 // ---- The choice of sequencer ---------------------------------------------------------
 
@@ -52,32 +53,26 @@ void SelectSequencer(void)
         UseOwnSequencer();
 }
 
-// ---- The default sink: the MIDI mapper on the performance counter, or the synthesizer --
-// ---- on the wave output's clock (see audioout_win.cpp) -------------------------------
+// ---- The sinks: the MIDI mapper on the performance counter, or the synthesizer, which ----
+// ---- renders the song itself on the wave output's clock (see sound/live.h) --------------
 
 static HMIDIOUT hMidiOut;
-static BOOL fAudioOut;   // without a MIDI output device, or once the user chose a SoundFont
-static LONG nSinkOpens;
+static LONG nMidiOpens;
 static LONGLONG llCounterFreq;
 
-static void DefaultOpen(void*)
+static void MidiOpen(void*)
 {
-    if (InterlockedIncrement(&nSinkOpens) != 1)
+    if (InterlockedIncrement(&nMidiOpens) != 1)
         return;
     timeBeginPeriod(1);   // waits of a millisecond or two must not round up to a 15 ms tick
-    fAudioOut = midiOutGetNumDevs() == 0 || UserChoseSoundFont();
-    if (fAudioOut)
-        AudioOutOpen();
-    else if (midiOutOpen(&hMidiOut, MIDI_MAPPER, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
+    if (midiOutOpen(&hMidiOut, MIDI_MAPPER, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
         hMidiOut = nullptr;
 }
 
-static void DefaultClose(void*)
+static void MidiClose(void*)
 {
-    if (InterlockedDecrement(&nSinkOpens) != 0)
+    if (InterlockedDecrement(&nMidiOpens) != 0)
         return;
-    if (fAudioOut)
-        AudioOutClose();
     if (hMidiOut) {
         midiOutReset(hMidiOut);
         midiOutClose(hMidiOut);
@@ -86,20 +81,14 @@ static void DefaultClose(void*)
     timeEndPeriod(1);
 }
 
-static void DefaultShortMsg(void*, DWORD msg)
+static void MidiShortMsg(void*, DWORD msg)
 {
-    if (fAudioOut)
-        AudioOutShortMsg(msg);
-    else if (hMidiOut)
+    if (hMidiOut)
         midiOutShortMsg(hMidiOut, msg);
 }
 
-static void DefaultSysEx(void*, BYTE status, const BYTE* data, DWORD len)
+static void MidiSysEx(void*, BYTE status, const BYTE* data, DWORD len)
 {
-    if (fAudioOut) {
-        AudioOutSysEx(status, data, len);
-        return;
-    }
     if (!hMidiOut || len == 0 || len > 0x100000)
         return;
     DWORD total = status == 0xF0 ? len + 1 : len;
@@ -123,10 +112,8 @@ static void DefaultSysEx(void*, BYTE status, const BYTE* data, DWORD len)
     free(buf);
 }
 
-static LONGLONG DefaultNow(void*)
+static LONGLONG MidiNow(void*)
 {
-    if (fAudioOut)
-        return AudioOutNow();
     if (!llCounterFreq) {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
@@ -139,12 +126,10 @@ static LONGLONG DefaultNow(void*)
 
 // Sleeps while the due time is far, then yields the processor until it arrives: a sleep
 // alone overshoots by up to a millisecond.
-static BOOL DefaultWaitUntil(void* ctx, LONGLONG t, HANDLE hAbort)
+static BOOL MidiWaitUntil(void* ctx, LONGLONG t, HANDLE hAbort)
 {
-    if (fAudioOut)
-        return AudioOutWaitUntil(t, hAbort);
     for (;;) {
-        LONGLONG left = t - DefaultNow(ctx);
+        LONGLONG left = t - MidiNow(ctx);
         if (left <= 0)
             return WaitForSingleObject(hAbort, 0) != WAIT_OBJECT_0;
         DWORD ms = left > 2500 ? (DWORD)((left - 1500) / 1000) : 0;
@@ -155,36 +140,43 @@ static BOOL DefaultWaitUntil(void* ctx, LONGLONG t, HANDLE hAbort)
     }
 }
 
-static void DefaultSilence(void* ctx)
+static void SynthOpen(void*)
 {
-    if (fAudioOut) {
-        AudioOutSilence();
-        return;
-    }
-    for (BYTE c = 0; c < 16; ++c) {
-        DefaultShortMsg(ctx, PackShortMsg((BYTE)(0xB0 | c), 123, 0));   // all notes off
-        DefaultShortMsg(ctx, PackShortMsg((BYTE)(0xB0 | c), 120, 0));   // all sound off
-    }
+    LiveOpen();
 }
 
-// A MIDI device plays what it is sent at once: nothing waits to be taken back.
-static LONGLONG DefaultRetract(void*, LONGLONG keepMicros)
+static void SynthClose(void*)
 {
-    return fAudioOut ? AudioOutRetract(keepMicros) : LLONG_MAX;
+    LiveClose();
 }
 
-static const SEQSINK DefaultSink = {nullptr,          DefaultOpen,    DefaultClose,  DefaultShortMsg, DefaultSysEx,
-                                    DefaultNow,       DefaultWaitUntil, DefaultSilence, DefaultRetract};
-static SEQSINK Sink = DefaultSink;
+static const SEQSINK MidiSink = {nullptr, MidiOpen, MidiClose, MidiShortMsg, MidiSysEx, MidiNow, MidiWaitUntil, nullptr, FALSE};
+static const SEQSINK SynthSink = {nullptr, SynthOpen, SynthClose, nullptr, nullptr, nullptr, nullptr, nullptr, TRUE};
+static SEQSINK Sink;
+static BOOL fSinkGiven;
 
 void SetSequencerSink(const SEQSINK* sink)
 {
-    Sink = sink ? *sink : DefaultSink;
+    fSinkGiven = sink != nullptr;
+    if (sink)
+        Sink = *sink;
 }
 
 const SEQSINK* DefaultSequencerSink(void)
 {
-    return &DefaultSink;
+    return &MidiSink;
+}
+
+// The sink of a device opened now: the one given, else the synthesizer where there is no
+// MIDI output device or once the user chose a SoundFont (from then on for the run, so an
+// edit's reopened device plays on where the last one played), else the MIDI mapper.
+static SEQSINK ChooseSink(void)
+{
+    static BOOL fSynth;
+    if (fSinkGiven)
+        return Sink;
+    fSynth = fSynth || midiOutGetNumDevs() == 0 || UserChoseSoundFont();
+    return fSynth ? SynthSink : MidiSink;
 }
 
 // ---- Devices -------------------------------------------------------------------------
@@ -200,6 +192,7 @@ struct SEQDEVICE {
     BYTE* pImage;            // the whole file, which the timeline points into
     TIMELINE tl;
     SEQSINK sink;            // the sink in force when the device was opened
+    BOOL fLive;              // it renders the song itself: no play thread, see sound/live.h
     int nState;
     uint64_t qwPos;          // microseconds; the position while no play runs
     // The running play. The lock guards qwStartPos, llStartClock and fAbort, which the
@@ -217,8 +210,6 @@ struct SEQDEVICE {
     // writes them; the commands read them once it has ended.
     DWORD iNext;             // the first event not sent
     SOUNDINGKEYS sounding;
-    DWORD iBase;             // the play's first event, and the keys sounding there
-    SOUNDINGKEYS base;
     BOOL fKeepSound;         // the play ends for an edit's restart: its sound stays (under lock)
     BOOL fSoundKept;         // the last play ended so
     // A play taking over from an edit's restart starts at iStart on the old clock and first
@@ -256,6 +247,8 @@ static MCIDEVICEID NewDeviceID(void)
 
 static uint64_t PlayingPosition(SEQDEVICE* d)
 {
+    if (d->fLive)
+        return LivePosition();
     EnterCriticalSection(&d->lock);
     LONGLONG run = d->sink.Now(d->sink.ctx) - d->llStartClock;
     uint64_t pos = d->qwStartPos + (run > 0 ? (uint64_t)run : 0);
@@ -270,6 +263,10 @@ static uint64_t CurrentPosition(SEQDEVICE* d)
 
 static void SendSilenceTo(const SEQSINK* sink)
 {
+    if (sink->fRendersSong) {
+        LiveStop();
+        return;
+    }
     if (sink->Silence) {
         sink->Silence(sink->ctx);
         return;
@@ -348,8 +345,6 @@ static DWORD WINAPI PlayThread(LPVOID param)
         LeaveCriticalSection(&d->lock);
     }
 
-    d->iBase = i;
-    memcpy(d->base, d->sounding, sizeof d->base);
     BOOL fRan = TRUE;
     for (; i < d->tl.nEvents; ++i) {
         const TLEVENT* ev = &d->tl.pEvents[i];
@@ -361,15 +356,8 @@ static DWORD WINAPI PlayThread(LPVOID param)
         }
         SendEvent(d, ev);
     }
-    if (fRan && d->tl.qwLength > start) {
-        LONGLONG end = origin + (LONGLONG)(d->tl.qwLength - start);
-        fRan = d->sink.WaitUntil(d->sink.ctx, end, d->hAbort);
-        // A sink that runs ahead of what is heard lets the wait go early: the song ends when
-        // its end is heard.
-        while (fRan && d->sink.Now(d->sink.ctx) < end)
-            if (WaitForSingleObject(d->hAbort, 1) == WAIT_OBJECT_0)
-                fRan = FALSE;
-    }
+    if (fRan && d->tl.qwLength > start)
+        fRan = d->sink.WaitUntil(d->sink.ctx, origin + (LONGLONG)(d->tl.qwLength - start), d->hAbort);
 
     // A command that asked to end the play before the song ended gets the abort, even when
     // the last wait ran out at the same moment.
@@ -389,32 +377,21 @@ static DWORD WINAPI PlayThread(LPVOID param)
     return 0;
 }
 
-// What an edit's restart leaves of what a sink that runs ahead had queued: enough to cover
-// the restart itself, little enough that the edit is heard at once.
-#define RESTART_KEEP_US 30000
-
-// The sink dropped what was sent for clock times from t on: the play counts as having sent
-// only the events due before t, and the keys they left sounding.
-static void ForgetSentFrom(SEQDEVICE* d, LONGLONG t)
-{
-    memcpy(d->sounding, d->base, sizeof d->sounding);
-    DWORD i = d->iBase;
-    for (; i < d->iNext; ++i) {
-        const TLEVENT* ev = &d->tl.pEvents[i];
-        if (ev->bStatus == 0xFF)
-            continue;
-        if (d->llStartClock + (LONGLONG)(ev->qwTime - d->qwStartPos) >= t)
-            break;
-        if (ev->bStatus < 0xF0)
-            TrackSounding(d->sounding, ShortMsgOf(ev));
-    }
-    d->iNext = i;
-}
-
 // Ends the running play, if any, keeping its position; the play thread silences the output
 // and posts the abort notice before it ends. The device is then stopped.
 static void EndPlay(SEQDEVICE* d)
 {
+    if (d->fLive) {
+        if (d->nState == SEQ_PLAYING) {
+            d->qwPos = PlayingPosition(d);
+            d->fSoundKept = RestartUnderWay();
+            if (!d->fSoundKept)
+                LiveStop();
+            PostNotify(d, MCI_NOTIFY_ABORTED);
+        }
+        d->nState = SEQ_STOPPED;
+        return;
+    }
     if (!d->hThread) {
         d->nState = SEQ_STOPPED;
         return;
@@ -430,8 +407,6 @@ static void EndPlay(SEQDEVICE* d)
     d->hThread = nullptr;
     d->fSoundKept = d->fKeepSound;
     d->fKeepSound = FALSE;
-    if (d->fSoundKept && d->sink.Retract)
-        ForgetSentFrom(d, d->sink.Retract(d->sink.ctx, RESTART_KEEP_US));
     d->qwPos = pos;
     d->nState = SEQ_STOPPED;
 }
@@ -440,6 +415,11 @@ static void EndPlay(SEQDEVICE* d)
 // moment the end is known (before the notice is posted) the device counts as stopped.
 static void ReapFinishedPlay(SEQDEVICE* d)
 {
+    if (d->fLive && d->nState == SEQ_PLAYING && LiveEndHeard()) {
+        d->nState = SEQ_STOPPED;
+        d->qwPos = d->tl.qwLength;
+        return;
+    }
     if (!d->hThread)
         return;
     EnterCriticalSection(&d->lock);
@@ -517,7 +497,7 @@ static BOOL SameSink(const SEQSINK* a, const SEQSINK* b)
 {
     return a->ctx == b->ctx && a->Open == b->Open && a->Close == b->Close && a->ShortMsg == b->ShortMsg &&
            a->SysEx == b->SysEx && a->Now == b->Now && a->WaitUntil == b->WaitUntil && a->Silence == b->Silence &&
-           a->Retract == b->Retract;
+           a->fRendersSong == b->fRendersSong;
 }
 
 static BOOL ContinuesCarry(const SEQDEVICE* d, uint64_t from)
@@ -537,6 +517,16 @@ static BOOL TakeOverSound(SEQDEVICE* d, uint64_t from)
     d->fContinue = FALSE;
     if (!Carry.fHeld)
         return FALSE;
+    if (d->fLive) {
+        // The audio thread reconciles at the frame it stands at, reading the old copy once.
+        if (!ContinuesCarry(d, from)) {
+            ReleaseCarry(TRUE);
+            return FALSE;
+        }
+        LiveContinue(&d->tl, from, d->hwndNotify, d->id);
+        ReleaseCarry(FALSE);
+        return TRUE;
+    }
     DWORD* msgs = ContinuesCarry(d, from) ? (DWORD*)malloc(RECONCILE_MAX_MESSAGES * sizeof(DWORD)) : nullptr;
     if (!msgs) {
         ReleaseCarry(TRUE);
@@ -639,7 +629,8 @@ static MCIERROR SeqOpen(DWORD_PTR flags, MCI_OPEN_PARMSA* p)
     InitializeCriticalSection(&d->lock);
     d->pImage = image;
     d->tl = tl;
-    d->sink = Sink;
+    d->sink = ChooseSink();
+    d->fLive = d->sink.fRendersSong;
     d->hAbort = hAbort;
     d->nState = SEQ_STOPPED;
     d->id = NewDeviceID();
@@ -712,6 +703,16 @@ static MCIERROR SeqPlay(SEQDEVICE* d, DWORD_PTR flags, MCI_PLAY_PARMS* p)
     d->fNotify = (flags & MCI_NOTIFY) != 0;
     d->hwndNotify = d->fNotify ? (HWND)p->dwCallback : nullptr;
     d->qwPos = from;
+    if (d->fLive) {
+        if (!TakeOverSound(d, from))
+            LivePlay(&d->tl, from, d->hwndNotify, d->id);
+        d->nState = SEQ_PLAYING;
+        while ((flags & MCI_WAIT) && d->nState == SEQ_PLAYING) {
+            Sleep(5);
+            ReapFinishedPlay(d);
+        }
+        return 0;
+    }
     if (!TakeOverSound(d, from)) {
         d->qwStartPos = from;
         d->llStartClock = d->sink.Now(d->sink.ctx);

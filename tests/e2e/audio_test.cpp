@@ -494,7 +494,8 @@ TEST_F(Live, StopIsSilentAndPlayStartsFromTheBeginning)
     std::string quiet;
     for (const Span& q : QuietSpans(RmsTrack(s), -60.0, 0.2))
         quiet += " " + std::to_string(q.start) + "-" + std::to_string(q.end);
-    EXPECT_LT(MaxDb(RmsTrack(s), rec_.SecondsAt(stopped) + 0.1, rec_.SecondsAt(played)), -60.0)
+    // (The Play may show a little before its moment: see the seek's test.)
+    EXPECT_LT(MaxDb(RmsTrack(s), rec_.SecondsAt(stopped) + 0.1, rec_.SecondsAt(played) - 0.15), -60.0)
         << "Stop at " << rec_.SecondsAt(stopped) << " s, Play at " << rec_.SecondsAt(played) << " s; quiet:" << quiet;
     Stereo again = Slice(s, rec_.SecondsAt(played) - 0.1, s.seconds());
     double start = SongStart(again, beat);
@@ -511,6 +512,8 @@ TEST_F(Live, SeekIsHeardFromThereWithTheChasedSettings)
     const TonePart& held = song.tracks[2];
     Player* p = StartRecorded(song, "live-seek.mid");
     ASSERT_TRUE(p);
+    // The window may answer before the command line's song has its rows.
+    ASSERT_TRUE(WaitFor([&] { return p->Row(5, 2) != NULL && p->ButtonChecked(IDM_PLAY); }, 10000));
     ASSERT_TRUE(p->SetTrackbarEnd(p->Row(5, 2), 10));   // the held notes far left
     Pause(1500);
     DWORD seeked = GetTickCount();
@@ -520,10 +523,13 @@ TEST_F(Live, SeekIsHeardFromThereWithTheChasedSettings)
     double at = rec_.SecondsAt(seeked);
     // The held notes start every 2 s; the middle is the start of one: heard at once, on the
     // left, as set before the seek.
-    std::vector<double> on = TrackOnsets(Slice(s, at - 0.05, s.seconds()), held);
+    // The recording is placed on the clock by a mark through a freshly opened wave output,
+    // whose own latency can exceed the player's: what the player plays may show a little
+    // before the moment it was asked for.
+    std::vector<double> on = TrackOnsets(Slice(s, at - 0.2, s.seconds()), held);
     ASSERT_FALSE(on.empty());
-    EXPECT_LT(on[0], 0.6);
-    EXPECT_NEAR(BalanceDb(s, held.hz, at + on[0] + 0.2, at + on[0] + 1.5), PanLawDb(10), 1.0);
+    EXPECT_LT(on[0], 0.75);
+    EXPECT_NEAR(BalanceDb(s, held.hz, at - 0.2 + on[0] + 0.2, at - 0.2 + on[0] + 1.5), PanLawDb(10), 1.0);
     // No note from before the seek rings on: after the jump every beat falls on the grid.
     std::vector<double> beats = TrackOnsets(Slice(s, at + 0.1, s.seconds()), song.tracks[0]);
     for (size_t i = 1; i < beats.size(); ++i)
@@ -588,6 +594,119 @@ TEST_F(Live, ExportGivesTheNotesHeardLive)
     EXPECT_NEAR(NotesLevelDb(live, song.tracks[0], start, 0, song.seconds) -
                     NotesLevelDb(exported, song.tracks[0], kLead, 0, song.seconds),
                 0.0, 1.0);
+}
+
+// The live output and the export run the same cursor: a play from the start, recorded from
+// the sound server (which passes one stream at unity volume through unchanged), is the
+// exported file's samples, aligned at the first sound of each.
+TEST_F(Live, APlayFromTheStartIsTheSamplesOfItsExport)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(8);   // 4 s
+    Player* p = Launch(Quoted(WriteWorkFile("live-samples.mid", song.file)));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    Stereo exported;
+    ASSERT_TRUE(ExportTo(p, WorkDir() + "live-samples.wav", &exported));
+    ASSERT_TRUE(rec_.Start());
+    Pause(400);   // clear of the recorder's mark
+    DWORD played = GetTickCount();
+    ASSERT_TRUE(p->Command(IDM_PLAY));
+    Pause(3500);
+    Stereo live = Finish();
+    auto firstSound = [](const Stereo& s, size_t from) {
+        for (size_t f = from; f < s.frames(); ++f)
+            if (s.left[f] != 0.0f || s.right[f] != 0.0f)
+                return f;
+        return s.frames();
+    };
+    const size_t a = firstSound(exported, (size_t)(kLead * 44100));
+    const double from = rec_.SecondsAt(played) - 0.1;
+    const size_t b = firstSound(live, from > 0 ? (size_t)(from * 44100) : 0);
+    // Where the machine starves the sound server, the sink plays silence until the stream
+    // comes again: such frames are counted apart, every other frame must be the file's.
+    const size_t n = 2 * 44100;
+    ASSERT_LE(a + n, exported.frames());
+    size_t differ = 0, inserted = 0;
+    double signal = 0, error = 0;
+    for (size_t i = a, j = b; i < a + n && j < live.frames(); ++j) {
+        const float xl = exported.left[i], xr = exported.right[i], yl = live.left[j], yr = live.right[j];
+        if (xl != yl || xr != yr) {
+            if (yl == 0.0f && yr == 0.0f) {
+                ++inserted;
+                continue;
+            }
+            ++differ;
+        }
+        signal += (double)xl * xl + (double)xr * xr;
+        error += (double)(xl - yl) * (xl - yl) + (double)(xr - yr) * (xr - yr);
+        ++i;
+    }
+    ASSERT_LT(inserted, (size_t)44100) << "the recording ends before the export's first two seconds";
+    printf("live against export over %zu frames: %zu frames differ (%.1f dB below the signal), %zu frames of the "
+           "server's silence between\n", n, differ, error > 0 ? 10 * std::log10(signal / error) : 999.0, inserted);
+    EXPECT_EQ(differ, 0u) << "error " << 10 * std::log10(signal / std::max(error, 1e-30)) << " dB below the signal";
+}
+
+// A hundred volume edits of one row in about ten seconds: the notes of the other tracks sound
+// on untouched (no break, no new attack, the beat on its grid), and the edited track ends at
+// the last edit's level.
+TEST_F(Live, AHundredEditsLeaveTheOtherNotesAndEndOnTheLastEdit)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    LongNoteSong song = MakeLongNoteSong(40);   // 20 s
+    ASSERT_TRUE(rec_.Start());
+    Player* p = Launch(Quoted(WriteWorkFile("live-hundred.mid", song.file)));
+    ASSERT_TRUE(p);
+    Pause(2500);
+    DWORD first = GetTickCount();
+    int value = 0;
+    for (int i = 0; i < 100; ++i) {
+        value = i % 2 ? 40 : 110;
+        ASSERT_TRUE(p->SetTrackbarEnd(p->Row(4, 0), value));
+        Pause(100);
+    }
+    DWORD last = GetTickCount();
+    Pause(1500);
+    Stereo s = Finish();
+    std::vector<double> beats = TrackOnsets(s, song.beat);
+    ASSERT_GE(beats.size(), 10u);
+    const double start = beats[0] - song.beat.onsets[0];
+    const double from = rec_.SecondsAt(first), to = rec_.SecondsAt(last);
+    ASSERT_GT(from, start + 1.0);
+    Track whole = ToneTrack(s, song.whole.hz);
+    EXPECT_LT(DeepestDipDb(whole, from, to + 0.3), 12.0) << "the unedited note broke during the edits";
+    for (double t : Onsets(whole, -45.0, -60.0))
+        EXPECT_LT(t, start + 0.1) << "the unedited note struck again at " << t << " s";
+    for (size_t i = 2; i < beats.size(); ++i)
+        EXPECT_NEAR(beats[i] - beats[1], song.beat.onsets[i] - song.beat.onsets[1], 0.03) << "beat " << i;
+    Track notes = ToneTrack(s, song.notes.hz);
+    const double before = MedianDb(notes, start + 0.2, start + 1.8);
+    EXPECT_NEAR(MedianDb(notes, to + 0.3, to + 1.2) - before, VolumeCurveDb(100, value), 1.5)
+        << "the edited track did not end on the last edit's value " << value;
+}
+
+// Play and Stop fifty times in quick succession: every command returns, and after the last
+// Stop nothing sounds.
+TEST_F(Live, FiftyQuickPlayStopPairsLeaveNoSoundAndNoHang)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    ToneSong song = MakeToneSong(40);
+    Player* p = StartRecorded(song, "live-playstop.mid");
+    ASSERT_TRUE(p);
+    Pause(1500);
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(p->Command(IDM_STOP)) << "pair " << i;
+        ASSERT_TRUE(p->Command(IDM_PLAY)) << "pair " << i;
+        Pause(i % 5 * 10);
+    }
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    DWORD stopped = GetTickCount();
+    ASSERT_TRUE(p->Sync());
+    Pause(1200);
+    Stereo s = Finish();
+    EXPECT_GT(MaxDb(RmsTrack(s), rec_.SecondsAt(launched_), rec_.SecondsAt(stopped)), -40.0) << "nothing was heard";
+    EXPECT_LT(MaxDb(RmsTrack(s), rec_.SecondsAt(stopped) + 0.1, s.seconds()), -60.0) << "sound after the last Stop";
 }
 
 // ---- Benchmark: a hundred edits while playing -----------------------------------------

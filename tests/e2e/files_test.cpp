@@ -329,6 +329,8 @@ TEST_F(Files, SaveAsWritesRenamedTracksAndReopens)
     Song song(DemoSong());
     Player* p = Launch(Quoted(DemoPath()));
     ASSERT_TRUE(p);
+    // The window may answer before the command line's song has its rows.
+    ASSERT_TRUE(WaitFor([&] { return p->Rows() == song.rows(); }, 10000));
     const int n = p->Rows();
     ASSERT_EQ(n, song.rows());
 
@@ -354,6 +356,7 @@ TEST_F(Files, SaveAsWritesRenamedTracksAndReopens)
     // Reopened, the rows show the new names and the changed volume.
     Player* q = Launch(Quoted(target));
     ASSERT_TRUE(q);
+    ASSERT_TRUE(WaitFor([&] { return q->Rows() == song.rows(); }, 10000));
     EXPECT_TRUE(q->Dialogs().empty());
     EXPECT_EQ(RowNames(q), names);
     EXPECT_EQ(q->TrackbarPos(q->Row(4, 1)), 50);

@@ -371,7 +371,7 @@ void HoldCopyWhileOpen(const std::string& tmpName)
 {
     HoldingSink::file = tmpName;
     static const SEQSINK sink = {nullptr, HoldingSink::Open, HoldingSink::Close, HoldingSink::Short,
-                                 HoldingSink::SysEx, HoldingSink::Now, HoldingSink::Wait, nullptr, nullptr};
+                                 HoldingSink::SysEx, HoldingSink::Now, HoldingSink::Wait, nullptr, FALSE};
     SetSequencerSink(&sink);
 }
 

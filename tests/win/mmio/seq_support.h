@@ -24,18 +24,12 @@ struct Sent {
 // Time stands still except in the waits of the play thread, which jump to their due time at
 // once. A wait for a time after freezeAt runs the clock to freezeAt, sets `frozen` and blocks
 // until the play is ended, so a test can stop, pause or restart a play at a known point.
-// With a lead, the play runs that far ahead of the clock like a sink that queues audio: its
-// messages carry the time they were sent for, and a retract drops those from the clock plus
-// the time asked for on.
 class Recorder {
 public:
     std::mutex m;
     std::vector<Sent> sent;
     LONGLONG now = 1000000;
     LONGLONG freezeAt = LLONG_MAX;
-    LONGLONG lead = 0;
-    LONGLONG stamp = 0;      // the time the last wait was for
-    int retracts = 0;
     bool held = false;       // a wait is blocked at freezeAt
     int opens = 0, closes = 0;
     HANDLE frozen = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -52,7 +46,7 @@ public:
     const SEQSINK* Sink()
     {
         static SEQSINK s;
-        s = {this, OnOpen, OnClose, OnShort, OnSysEx, OnNow, OnWait, nullptr, lead ? OnRetract : nullptr};
+        s = {this, OnOpen, OnClose, OnShort, OnSysEx, OnNow, OnWait, nullptr, FALSE};
         return &s;
     }
     std::vector<Sent> Take()
@@ -77,39 +71,24 @@ public:
 
 private:
     static Recorder* Of(void* ctx) { return static_cast<Recorder*>(ctx); }
-    LONGLONG Stamp() const { return lead && stamp > now ? stamp : now; }
-    static LONGLONG OnRetract(void* ctx, LONGLONG keepMicros)
-    {
-        Recorder* r = Of(ctx);
-        std::lock_guard<std::mutex> g(r->m);
-        LONGLONG from = r->now + keepMicros;
-        r->sent.erase(std::remove_if(r->sent.begin(), r->sent.end(), [&](const Sent& s) { return s.t >= from; }),
-                      r->sent.end());
-        r->stamp = from;
-        ++r->retracts;
-        return from;
-    }
     static void OnOpen(void* ctx) { std::lock_guard<std::mutex> g(Of(ctx)->m); ++Of(ctx)->opens; }
     static void OnClose(void* ctx) { std::lock_guard<std::mutex> g(Of(ctx)->m); ++Of(ctx)->closes; }
     static void OnShort(void* ctx, DWORD msg)
     {
         Recorder* r = Of(ctx);
         std::lock_guard<std::mutex> g(r->m);
-        r->sent.push_back({r->Stamp(), msg, {}});
+        r->sent.push_back({r->now, msg, {}});
     }
     static void OnSysEx(void* ctx, BYTE status, const BYTE* data, DWORD len)
     {
         Recorder* r = Of(ctx);
         std::lock_guard<std::mutex> g(r->m);
-        r->sent.push_back({r->Stamp(), status, std::vector<BYTE>(data, data + len)});
+        r->sent.push_back({r->now, status, std::vector<BYTE>(data, data + len)});
     }
     static LONGLONG OnNow(void* ctx)
     {
         Recorder* r = Of(ctx);
         std::lock_guard<std::mutex> g(r->m);
-        // Running ahead, the clock catches up with what was sent unless the play is held.
-        if (r->lead && r->now < r->stamp && !r->held)
-            r->now = r->stamp;
         return r->now;
     }
     static BOOL OnWait(void* ctx, LONGLONG t, HANDLE hAbort)
@@ -117,10 +96,9 @@ private:
         Recorder* r = Of(ctx);
         {
             std::lock_guard<std::mutex> g(r->m);
-            if (t - r->lead <= r->freezeAt) {
-                if (t - r->lead > r->now)
-                    r->now = t - r->lead;
-                r->stamp = t;
+            if (t <= r->freezeAt) {
+                if (t > r->now)
+                    r->now = t;
                 return TRUE;
             }
             if (r->now < r->freezeAt)
