@@ -160,7 +160,6 @@ static LRESULT OnOpen(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
         szFileName[0] = '\0';
     if (!LoadSong())
         return 0;   // cancelled or unreadable: whatever played goes on
-    NoteRecentFile(hwnd, szFileName);
 
     fMidiChange = 0;
     SetWindowTitle(hwnd);
@@ -180,6 +179,8 @@ static LRESULT OnOpen(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
     // report a second time for the one start.
     if (lParam == CMDLINE_OPEN && playable)
         SendMessageA(hwnd, WM_COMMAND, IDM_PLAY, 0);
+    // Last, so that the registry and the menu keep nobody waiting for the song.
+    NoteRecentFile(hwnd, szFileName);
     return 0;
 }
 
