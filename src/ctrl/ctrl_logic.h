@@ -107,6 +107,21 @@ const char* FixedInstrumentEntry(InstrumentList list);
 
 extern const char* const gmprogname[128];
 
+// ---- Tracks and their channels -------------------------------------------------------
+
+// Channels of a track (bit c = channel c) whose notes must be silent. notes: the channels the
+// track plays notes on; channelsOn: those whose channel rows are on (all, for a track shown
+// without channel rows); audibleBySolo: those a solo leaves audible in this track (all when
+// there is no solo or the track's own row is solo, one when one of its channel rows is, none
+// when the solo is elsewhere). A track that is off silences every channel, whatever their
+// rows say.
+unsigned SilencedChannels(unsigned notes, bool fTrackOn, unsigned channelsOn, unsigned audibleBySolo);
+
+// How to bring a track whose silenced channels are applied to wanted: the channels whose
+// notes must be swapped. When that is every channel the track has notes on, one swap of the
+// whole track does it (*whole is set), exactly as the track's own On box does.
+unsigned ChannelsToSwap(unsigned notes, unsigned applied, unsigned wanted, bool* whole);
+
 // ---- Solo ------------------------------------------------------------------------------
 
 struct SoloRow {

@@ -154,3 +154,17 @@ void PlanSolo(const SoloRow* rows, int nRows, int clicked, SoloPlan* plan)
         AddStep(plan, solo, ROW_DISABLE, rows[solo].fOn);
     }
 }
+
+unsigned SilencedChannels(unsigned notes, bool fTrackOn, unsigned channelsOn, unsigned audibleBySolo)
+{
+    if (!fTrackOn)
+        return notes;
+    return notes & ~(channelsOn & audibleBySolo);
+}
+
+unsigned ChannelsToSwap(unsigned notes, unsigned applied, unsigned wanted, bool* whole)
+{
+    unsigned swap = (applied ^ wanted) & notes;
+    *whole = swap != 0 && swap == notes;
+    return swap;
+}
