@@ -44,8 +44,10 @@ extern HWND hwndBal[100];
 
 // Number of rows built for the song now shown.
 int GetTrackViewRowCount(void);
-// Number of channel rows built for it, shown or not.
+// Number of channel rows built for it, shown or not, and a control of channel row k (counted
+// over the whole song, in view order).
 int GetChannelRowCount(void);
+HWND GetChannelRowControl(int k, int column);
 // Lines the view holds: the track rows and the shown channel rows.
 int GetTrackViewLineCount(void);
 // Puts line at the top of the view after the lines changed, with the scroll range of the

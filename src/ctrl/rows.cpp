@@ -57,6 +57,11 @@ int GetTrackViewRowCount(void)
     return items;
 }
 
+HWND GetChannelRowControl(int k, int column)
+{
+    return k >= 0 && k < nChanRows && column >= 0 && column < ROW_COLUMNS ? chanRows[k].hwnd[column] : NULL;
+}
+
 int GetTrackViewLineCount(void)
 {
     return fChannelsShown ? items + nChanRows : items;
