@@ -163,8 +163,27 @@ RECORD = disc(INK['r'], 7.5, 7, 5.2)
 TRACKS = sliders(vertical=False)
 VOLUME = sliders(vertical=True)
 
+# Channel rows: a track's bar with three shorter bars set in under it.
+CHANNELS = picture([
+    "................",
+    ".kkkkkkkkkkkkkk.",
+    ".kbbbbbbbbbbbbk.",
+    ".kkkkkkkkkkkkkk.",
+    "................",
+    "....kkkkkkkkkkk.",
+    "....krrrrrrrrrk.",
+    "....kkkkkkkkkkk.",
+    "....kkkkkkkkkkk.",
+    "....kGGGGGGGGGk.",
+    "....kkkkkkkkkkk.",
+    "....kkkkkkkkkkk.",
+    "....kyyyyyyyyyk.",
+    "....kkkkkkkkkkk.",
+    "................",
+])
+
 # Image index order of the toolbar button table.
-STRIP = [NEW, OPEN, SAVE, STOP, PLAY, PAUSE, RECORD, ABOUT, LOOP, TRACKS, VOLUME]
+STRIP = [NEW, OPEN, SAVE, STOP, PLAY, PAUSE, RECORD, ABOUT, LOOP, TRACKS, VOLUME, CHANNELS]
 
 
 def pack4(row):
@@ -254,7 +273,7 @@ def write_ico(path):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     strip = [sum((STRIP[i][y] for i in range(len(STRIP))), []) for y in range(H)]
-    assert len(strip[0]) == 176
+    assert len(strip[0]) == 16 * len(STRIP)
     write_bmp(os.path.join(here, 'toolbar.bmp'), strip)
     write_ico(os.path.join(here, 'player.ico'))
 

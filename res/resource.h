@@ -18,6 +18,7 @@
 #define IDM_TRACKLIST  301
 #define IDM_VOLUME     302
 #define IDM_SOUNDFONT  303
+#define IDM_CHANNELS   304
 #define IDM_ABOUT      400
 #define IDM_HELP       401
 

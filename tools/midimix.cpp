@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ctrl/ctrl_logic.h"
 #include "sound/fontpaths.h"
 #include "sound/render.h"
 #include "mmio/song.h"
@@ -24,9 +25,13 @@ const char kUsage[] =
     "               [--render OUT.wav [--soundfont SF2] [--start MS] [--no-effects]]\n"
     "\n"
     "Loads FILE as the player opens it and prints the song record: the header values, one\n"
-    "'chunk' line per track chunk and one 'row' line per listed track (a row of the track view).\n"
-    "ROW counts the listed tracks from 0; V and P are 0 to 127. Settings apply in the order given:\n"
-    "  --mute ROW         switch the row's notes off (the same again switches them back on)\n"
+    "'chunk' line per track chunk, one 'row' line per listed track (a row of the track view)\n"
+    "and one 'channel' line per channel row (a channel of a track that plays on several).\n"
+    "ROW counts the listed tracks from 0; ROW.CH is channel CH (1 to 16) of that row's track, a\n"
+    "channel row, and may stand wherever ROW does but in --name. V and P are 0 to 127.\n"
+    "Settings apply in the order given:\n"
+    "  --mute ROW         switch the row's notes off (the same again switches them back on);\n"
+    "                     a track switched off silences its channel rows too\n"
     "  --volume ROW=V     main volume (controller 7)\n"
     "  --pan ROW=V        balance (controller 10)\n"
     "  --program ROW=P    instrument (General MIDI program)\n"
@@ -51,6 +56,7 @@ enum EditKind { EDIT_MUTE, EDIT_VOLUME, EDIT_PAN, EDIT_PROGRAM, EDIT_NAME };
 struct Edit {
     EditKind kind;
     int row;
+    int channel;        // 0..15 for a channel row, -1 for the track's own row
     int value;          // 0..127 for volume, pan and program
     std::string text;   // for a name
 };
@@ -107,18 +113,34 @@ bool ParseNumber(const char* first, const char* last, int max, int* out)
     return true;
 }
 
+// ROW, or ROW.CH with CH counted from 1, from first to last (exclusive).
+bool ParseRowOrChannel(const char* first, const char* last, Edit* edit)
+{
+    const char* dot = (const char*)memchr(first, '.', (size_t)(last - first));
+    edit->channel = -1;
+    if (!dot)
+        return ParseNumber(first, last, MAX_TRACKS - 1, &edit->row);
+    int ch = 0;
+    if (!ParseNumber(first, dot, MAX_TRACKS - 1, &edit->row) || !ParseNumber(dot + 1, last, MAX_CHANNELS, &ch) || ch < 1)
+        return false;
+    edit->channel = ch - 1;
+    return true;
+}
+
 bool ParseRow(const char* arg, Edit* edit)
 {
-    return ParseNumber(arg, arg + strlen(arg), MAX_TRACKS - 1, &edit->row);
+    return ParseRowOrChannel(arg, arg + strlen(arg), edit);
 }
 
 // ROW=V with V in 0..127, or ROW=TEXT for a name.
 bool ParseRowValue(const char* arg, Edit* edit)
 {
     const char* eq = strchr(arg, '=');
-    if (!eq || !ParseNumber(arg, eq, MAX_TRACKS - 1, &edit->row))
+    if (!eq || !ParseRowOrChannel(arg, eq, edit))
         return false;
     if (edit->kind == EDIT_NAME) {
+        if (edit->channel >= 0)
+            return false;   // a channel row's label is not the track's name
         edit->text.assign(eq + 1, strnlen(eq + 1, kNameBoxLimit));
         return true;
     }
@@ -165,7 +187,7 @@ bool ParseArguments(int argc, char** argv, Options* opt)
             *slot = value;
             continue;
         }
-        Edit edit{*kind, 0, 0, std::string()};
+        Edit edit{*kind, 0, -1, 0, std::string()};
         bool ok = *kind == EDIT_MUTE ? ParseRow(value, &edit) : ParseRowValue(value, &edit);
         if (!ok) {
             std::string what = std::string("bad value for ") + arg;
@@ -257,17 +279,65 @@ void PrintRecord(const MIDIINFO* info)
     for (int r = 0; r < getnumtracks(info); r++)
         printf("row %d chunk %d instrument %d volume %d balance %d\n", r, info->nTrackIndex[r],
                getinstr(info, r), getvol(info, r), getbal(info, r));
+    for (int r = 0; r < getnumtracks(info); r++)
+        for (int ch = 0; ch < MAX_CHANNELS; ch++)
+            if (getchannels(info, r) & (1u << ch))
+                printf("channel %d.%d chunk %d instrument %d volume %d balance %d\n", r, ch + 1,
+                       info->nTrackIndex[r], getchannelinstr(info, r, ch), getchannelvol(info, r, ch),
+                       getchannelbal(info, r, ch));
+}
+
+// The On boxes of the rows: each --mute flips one, and the notes are swapped once all are
+// known, as the rows keep them: a track that is off silences its channels whatever their boxes.
+struct MuteState {
+    bool fTrackOff[MAX_TRACKS] = {};
+    unsigned channelsOff[MAX_TRACKS] = {};
+};
+
+bool ApplyMutes(const MuteState& m, const MIDIINFO* info)
+{
+    bool ok = true;
+    for (int r = 0; r < getnumtracks(info); r++) {
+        unsigned notes = getchannels(info, r);
+        if (!notes)
+            notes = 1;   // a track without channel rows swaps as one
+        unsigned silenced = SilencedChannels(notes, !m.fTrackOff[r], ~m.channelsOff[r], 0xFFFF);
+        bool whole = false;
+        unsigned swap = ChannelsToSwap(notes, 0, silenced, &whole);
+        int chunk = info->nTrackIndex[r];
+        if (whole)
+            ok = settrack(pFileBuf, chunk, EV_NOTEOFF, 0) == 1 && ok;
+        else if (swap)
+            ok = setchannelmute(pFileBuf, chunk, (WORD)swap) == 1 && ok;
+    }
+    return ok;
 }
 
 // Applies one setting as a track row does: the value goes into the record, then the editor
 // rewrites the image.
-bool ApplyEdit(const Edit& e, MIDIINFO* info, std::vector<std::string>* names)
+bool ApplyEdit(const Edit& e, MIDIINFO* info, std::vector<std::string>* names, MuteState* mutes)
 {
     int chunk = info->nTrackIndex[e.row];
     TRACKINFO* t = &info->Track[chunk];
+    if (e.kind == EDIT_MUTE) {
+        if (e.channel < 0)
+            mutes->fTrackOff[e.row] = !mutes->fTrackOff[e.row];
+        else
+            mutes->channelsOff[e.row] ^= 1u << e.channel;
+        return true;
+    }
+    if (e.channel >= 0) {
+        // Drums on channel index 9 keep their kit: the channel row's list offers no program.
+        if (e.kind == EDIT_PROGRAM && e.channel == 9) {
+            fprintf(stderr, "midimix: row %d.10 plays drums: it takes no program\n", e.row);
+            return false;
+        }
+        int code = e.kind == EDIT_VOLUME ? EV_VOLUME : e.kind == EDIT_PAN ? EV_PAN : EV_PROGRAM;
+        return setchannel(&pFileBuf, info, chunk, e.channel, code, e.value) == 1;
+    }
     switch (e.kind) {
     case EDIT_MUTE:
-        return settrack(pFileBuf, chunk, EV_NOTEOFF, 0) == 1;
+        return false;
     case EDIT_VOLUME:
         t->bVolume = (BYTE)e.value;
         return settrack(pFileBuf, chunk, EV_VOLUME, e.value) == 1;
@@ -373,6 +443,11 @@ int Run(const Options& opt)
                         getnumtracks(info));
                 return 1;
             }
+            if (e.channel >= 0 && !(getchannels(info, e.row) & (1u << e.channel))) {
+                fprintf(stderr, "midimix: row %d has no channel row %d: its track plays no notes on it or on no other channel\n",
+                        e.row, e.channel + 1);
+                return 1;
+            }
         }
     } else if (!opt.edits.empty() || opt.save) {
         fprintf(stderr, "midimix: %s lists no rows: settings and --save skipped\n", opt.file);
@@ -385,9 +460,12 @@ int Run(const Options& opt)
         names.push_back(std::string(name, strnlen(name, kNameBoxLimit)));
     }
     if (loaded) {
+        static MuteState mutes;
         for (const Edit& e : opt.edits)
-            if (!ApplyEdit(e, info, &names))
+            if (!ApplyEdit(e, info, &names, &mutes))
                 status = 1;
+        if (!ApplyMutes(mutes, info))
+            status = 1;
     }
 
     PrintRecord(info);

@@ -15,8 +15,13 @@ BOOL TranslateTrackViewWheel(const MSG* msg);
 // The message loop's filter for Tab and Shift+Tab: the focus moves through the row controls
 // in reading order, and the view scrolls to keep it in sight. TRUE when the key was taken.
 BOOL TranslateTrackViewKeys(const MSG* msg);
-// Scrolls the view as little as it can so that row is shown whole.
-void ShowTrackViewRow(int row);
+// Scrolls the view as little as it can so that line (a track row or a shown channel row,
+// counted from the top of the list) is shown whole.
+void ShowTrackViewRow(int line);
+// Shows or hides the channel rows under the tracks that play on several channels (shown
+// until hidden); the row at the top of the view stays at the top.
+void ShowTrackViewChannels(HWND hwndTrackView, bool fShow);
+bool TrackViewChannelsShown(void);
 
 // The text of row's name box (what Save As writes as that track's name), at most
 // size - 1 characters; returns its length, 0 for a row that does not exist.
@@ -39,6 +44,15 @@ extern HWND hwndBal[100];
 
 // Number of rows built for the song now shown.
 int GetTrackViewRowCount(void);
+// Number of channel rows built for it, shown or not, and a control of channel row k (counted
+// over the whole song, in view order).
+int GetChannelRowCount(void);
+HWND GetChannelRowControl(int k, int column);
+// Lines the view holds: the track rows and the shown channel rows.
+int GetTrackViewLineCount(void);
+// Puts line at the top of the view after the lines changed, with the scroll range of the
+// lines there are now; the caller moves the rows.
+void SetTrackViewTop(HWND hwndTrackView, int line);
 // Back to the top, with the scroll range of the song now loaded (after building rows).
 void ResetTrackViewScroll(HWND hwndTrackView);
 

@@ -13,9 +13,25 @@ int RowControlId(int column, int row);
 int ColumnOfId(int id);
 int RowOfId(int id);
 
+// Channel rows: one under its track's row for each channel a track on several channels plays
+// notes on. Their controls have identifiers of their own, from CHANNEL_ROW_ID_BASE up, one
+// block of ROW_COLUMNS per channel row k (counted over the whole song).
+#define MAX_CHANNEL_ROWS (MAX_ROWS * 16)
+#define MAX_VIEW_ROWS    (MAX_ROWS + MAX_CHANNEL_ROWS)   // track rows and channel rows
+#define CHANNEL_ROW_ID_BASE 10000
+int ChannelRowControlId(int column, int k);
+bool IsChannelRowId(int id);
+int ChannelRowOfId(int id);
+// The column of any row control's identifier, track row or channel row.
+int ControlColumnOfId(int id);
+
 // Place of a row control in the unscrolled track view, in client pixels.
 struct RowRect { int x, y, cx, cy; };
 RowRect RowControlRect(int column, int row);
+// A channel row's control on view line `line`: the columns of the track rows, with a label
+// in the name's place, set in under the track's name.
+RowRect ChannelRowControlRect(int column, int line);
+#define CHANNEL_LABEL_INDENT 14
 
 // ---- The column header ------------------------------------------------------------------
 
@@ -62,6 +78,11 @@ int ScrollRangeAfterResize(int nTracks, int nVisible);
 // controls can take the focus. False when none can.
 bool NextFocusTarget(int column, int row, bool backwards, int nRows, const bool* enabled,
                      int* nextColumn, int* nextRow);
+// The same, asking canFocus only about the controls it passes on its way, so that a Tab costs
+// what it moves over, not what the view holds.
+typedef bool (*FOCUSTEST)(int column, int row, void* context);
+bool NextFocusTargetBy(int column, int row, bool backwards, int nRows, FOCUSTEST canFocus, void* context,
+                       int* nextColumn, int* nextRow);
 // Scroll position that shows row whole, moving as little as it can from pos.
 int ScrollPosToShow(int row, int pos, int nVisible, int range);
 
@@ -107,6 +128,21 @@ const char* FixedInstrumentEntry(InstrumentList list);
 
 extern const char* const gmprogname[128];
 
+// ---- Tracks and their channels -------------------------------------------------------
+
+// Channels of a track (bit c = channel c) whose notes must be silent. notes: the channels the
+// track plays notes on; channelsOn: those whose channel rows are on (all, for a track shown
+// without channel rows); audibleBySolo: those a solo leaves audible in this track (all when
+// there is no solo or the track's own row is solo, one when one of its channel rows is, none
+// when the solo is elsewhere). A track that is off silences every channel, whatever their
+// rows say.
+unsigned SilencedChannels(unsigned notes, bool fTrackOn, unsigned channelsOn, unsigned audibleBySolo);
+
+// How to bring a track whose silenced channels are applied to wanted: the channels whose
+// notes must be swapped. When that is every channel the track has notes on, one swap of the
+// whole track does it (*whole is set), exactly as the track's own On box does.
+unsigned ChannelsToSwap(unsigned notes, unsigned applied, unsigned wanted, bool* whole);
+
 // ---- Solo ------------------------------------------------------------------------------
 
 struct SoloRow {
@@ -129,7 +165,7 @@ struct SoloPlan {
     bool fClickedSolo;   // new mark of the clicked button
     int nUnchecked;      // row whose Solo button loses its mark (the solo moves), or -1
     int nSteps;
-    SoloStep steps[MAX_ROWS];
+    SoloStep steps[MAX_VIEW_ROWS];
 };
 
 // Keeps this invariant: a track is muted exactly when its On box is unchecked or some other

@@ -16,6 +16,39 @@ int RowOfId(int id)
     return id % 100;
 }
 
+int ChannelRowControlId(int column, int k)
+{
+    return CHANNEL_ROW_ID_BASE + ROW_COLUMNS * k + column;
+}
+
+bool IsChannelRowId(int id)
+{
+    return id >= CHANNEL_ROW_ID_BASE && id < CHANNEL_ROW_ID_BASE + ROW_COLUMNS * MAX_CHANNEL_ROWS;
+}
+
+int ChannelRowOfId(int id)
+{
+    return (id - CHANNEL_ROW_ID_BASE) / ROW_COLUMNS;
+}
+
+int ControlColumnOfId(int id)
+{
+    return IsChannelRowId(id) ? (id - CHANNEL_ROW_ID_BASE) % ROW_COLUMNS : ColumnOfId(id);
+}
+
+RowRect ChannelRowControlRect(int column, int line)
+{
+    RowRect r = RowControlRect(column, line);
+    if (column == COL_NAME) {
+        // A one-line label, centred on the row's line like the name box it stands for.
+        r.x += CHANNEL_LABEL_INDENT;
+        r.cx -= CHANNEL_LABEL_INDENT;
+        r.y += 3;
+        r.cy = 14;
+    }
+    return r;
+}
+
 RowRect RowControlRect(int column, int row)
 {
     // Offsets within the 21-pixel pitch centre each control on the row's line; the x
@@ -120,8 +153,8 @@ void PlanSolo(const SoloRow* rows, int nRows, int clicked, SoloPlan* plan)
     plan->fClickedSolo = false;
     plan->nUnchecked = -1;
     plan->nSteps = 0;
-    if (nRows > MAX_ROWS)
-        nRows = MAX_ROWS;
+    if (nRows > MAX_VIEW_ROWS)
+        nRows = MAX_VIEW_ROWS;
     if (clicked < 0 || clicked >= nRows)
         return;
 
@@ -153,4 +186,18 @@ void PlanSolo(const SoloRow* rows, int nRows, int clicked, SoloPlan* plan)
         AddStep(plan, clicked, ROW_ENABLE, rows[clicked].fOn);
         AddStep(plan, solo, ROW_DISABLE, rows[solo].fOn);
     }
+}
+
+unsigned SilencedChannels(unsigned notes, bool fTrackOn, unsigned channelsOn, unsigned audibleBySolo)
+{
+    if (!fTrackOn)
+        return notes;
+    return notes & ~(channelsOn & audibleBySolo);
+}
+
+unsigned ChannelsToSwap(unsigned notes, unsigned applied, unsigned wanted, bool* whole)
+{
+    unsigned swap = (applied ^ wanted) & notes;
+    *whole = swap != 0 && swap == notes;
+    return swap;
 }

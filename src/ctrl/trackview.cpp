@@ -164,7 +164,7 @@ int HideTrack(void)
 
 static void SetTrackViewScrollRange(HWND hwnd, int nVisible, BOOL fRedraw)
 {
-    nRange = ScrollRangeFor(getnumtracks(&MidiInfo), nVisible);
+    nRange = ScrollRangeFor(GetTrackViewLineCount(), nVisible);
     // A range of -1 (no rows, not even one fits) shows as no range at all.
     SetScrollRange(hwnd, SB_VERT, 0, nRange > 0 ? nRange : 0, fRedraw);
 }
@@ -178,7 +178,7 @@ static LRESULT OnTrackViewSize(HWND hwnd, LPARAM lParam)
     int oldVisible = WholeRows(chClient);
     chClient = HIWORD(lParam);
     int nVisible = WholeRows(chClient);
-    int n = getnumtracks(&MidiInfo);
+    int n = GetTrackViewLineCount();
     int target = ScrollPosAfterResize(nScrollPos, n, oldVisible, nVisible);
     nRange = ScrollRangeAfterResize(n, nVisible);
     SetScrollRange(hwnd, SB_VERT, 0, nRange > 0 ? nRange : 0, TRUE);
@@ -230,7 +230,7 @@ static HWND RowControlOf(HWND hwnd)
 static bool IsDroppedInstrumentList(HWND hwnd)
 {
     HWND control = RowControlOf(hwnd);
-    return control && ColumnOfId(GetDlgCtrlID(control)) == COL_INSTR &&
+    return control && ControlColumnOfId(GetDlgCtrlID(control)) == COL_INSTR &&
            SendMessageA(control, CB_GETDROPPEDSTATE, 0, 0) != 0;
 }
 
@@ -273,6 +273,15 @@ void ResetTrackViewScroll(HWND hwnd)
     GetClientRect(hwnd, &rc);
     SetTrackViewScrollRange(hwnd, WholeRows(rc.bottom - rc.top), FALSE);
     SetScrollPos(hwnd, SB_VERT, 0, TRUE);
+}
+
+void SetTrackViewTop(HWND hwnd, int line)
+{
+    RECT rc = {};
+    GetClientRect(hwnd, &rc);
+    SetTrackViewScrollRange(hwnd, WholeRows(rc.bottom - rc.top), FALSE);
+    nScrollPos = ClampScrollPos(line, nRange);
+    SetScrollPos(hwnd, SB_VERT, nScrollPos, TRUE);
 }
 
 LRESULT CALLBACK TrackViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -74,8 +74,8 @@ WheelRoute RouteWheel(bool pointerOverView, bool forRow, bool droppedList)
     return forRow ? WHEEL_DROP : WHEEL_DELIVER;
 }
 
-bool NextFocusTarget(int column, int row, bool backwards, int nRows, const bool* enabled,
-                     int* nextColumn, int* nextRow)
+bool NextFocusTargetBy(int column, int row, bool backwards, int nRows, FOCUSTEST canFocus, void* context,
+                       int* nextColumn, int* nextRow)
 {
     int total = nRows * ROW_COLUMNS;
     if (total <= 0)
@@ -85,13 +85,24 @@ bool NextFocusTarget(int column, int row, bool backwards, int nRows, const bool*
         at = backwards ? 0 : total - 1;   // from outside the rows: the first (or last) control
     for (int step = 1; step <= total; step++) {
         int k = ((at + (backwards ? -step : step)) % total + total) % total;
-        if (enabled[k]) {
+        if (canFocus(k % ROW_COLUMNS, k / ROW_COLUMNS, context)) {
             *nextColumn = k % ROW_COLUMNS;
             *nextRow = k / ROW_COLUMNS;
             return true;
         }
     }
     return false;
+}
+
+static bool IsEnabledInTable(int column, int row, void* context)
+{
+    return ((const bool*)context)[row * ROW_COLUMNS + column];
+}
+
+bool NextFocusTarget(int column, int row, bool backwards, int nRows, const bool* enabled,
+                     int* nextColumn, int* nextRow)
+{
+    return NextFocusTargetBy(column, row, backwards, nRows, IsEnabledInTable, (void*)enabled, nextColumn, nextRow);
 }
 
 int ScrollPosToShow(int row, int pos, int nVisible, int range)

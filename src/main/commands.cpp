@@ -309,6 +309,18 @@ static LRESULT OnTrackList(void)
     return 0;
 }
 
+// From the menu the toolbar's check button is turned here; from the toolbar it has turned
+// itself. The menu's mark follows the button.
+static LRESULT OnShowChannels(HWND hwnd, LPARAM lParam, HWND hwndTrackView)
+{
+    if ((HWND)lParam != hWndToolbar)
+        CheckButton(IDM_CHANNELS, !IsButtonChecked(IDM_CHANNELS));
+    BOOL show = IsButtonChecked(IDM_CHANNELS);
+    CheckMenuItem(GetMenu(hwnd), IDM_CHANNELS, MF_BYCOMMAND | (show ? MF_CHECKED : MF_UNCHECKED));
+    ShowTrackViewChannels(hwndTrackView, show != FALSE);
+    return 0;
+}
+
 static unsigned StartProgram(const char* cmdLine, unsigned show)
 {
     return WinExec(cmdLine, show);
@@ -366,6 +378,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam, HWND hwndTrackView)
     case IDM_TRACKLIST: return OnTrackList();
     case IDM_VOLUME:    return OnVolume(hwnd);
     case IDM_SOUNDFONT: return OnSoundFont(hwnd);
+    case IDM_CHANNELS:  return OnShowChannels(hwnd, lParam, hwndTrackView);
     case IDM_ABOUT:     return ShowDialog(hwnd, IDD_ABOUT);
     case IDM_HELP:      return OnHelp(hwnd);
     }

@@ -32,7 +32,7 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
 // ---- Inside the shell ----------------------------------------------------------------
 
 // The toolbar's buttons in toolbar order (two rows: the eighth wraps).
-#define NUM_TBBUTTONS 15
+#define NUM_TBBUTTONS 16
 extern const TBBUTTON tbButtons[NUM_TBBUTTONS];
 
 // Takes the command-line tail as the file to open into szFileName (empty when none).

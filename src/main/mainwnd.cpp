@@ -41,6 +41,7 @@ const TBBUTTON tbButtons[NUM_TBBUTTONS] = {
     { 7, IDM_ABOUT, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0}, 0, 0 },
     { 0, 0, 0, TBSTYLE_SEP, {0}, 0, 0 },
     { 9, IDM_TRACKLIST, TBSTATE_CHECKED, TBSTYLE_CHECK, {0}, 0, 0 },
+    { 11, IDM_CHANNELS, TBSTATE_ENABLED | TBSTATE_CHECKED, TBSTYLE_CHECK, {0}, 0, 0 },
     { 10, IDM_VOLUME, TBSTATE_ENABLED | TBSTATE_WRAP, TBSTYLE_BUTTON, {0}, 0, 0 },
     { 3, IDM_STOP, 0, TBSTYLE_BUTTON, {0}, 0, 0 },
     { 4, IDM_PLAY, 0, TBSTYLE_BUTTON, {0}, 0, 0 },
@@ -163,7 +164,7 @@ static void CreateChildren(HWND hwnd)
 {
     if (!CreateSharedFont())
         return;
-    hWndToolbar = CreateToolbarEx(hwnd, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS, IDC_TOOLBAR, 11, hInst, IDB_TOOLBAR,
+    hWndToolbar = CreateToolbarEx(hwnd, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS, IDC_TOOLBAR, 12, hInst, IDB_TOOLBAR,
                                   tbButtons, NUM_TBBUTTONS, 16, 16, 16, 16, sizeof(TBBUTTON));
     if (!hWndToolbar) {
         ReportCreationFailure("Tool not created!");

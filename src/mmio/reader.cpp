@@ -185,6 +185,7 @@ int ReadSongImage(BYTE* image, MIDIINFO* info)
     }
     int ok = PrepareImage(image, size, work, info);
     FreeFixed(work);
+    ReadSongChannels(ok ? image : nullptr, dwFileBufSize, info);
     return ok;
 }
 

@@ -47,6 +47,38 @@ int getbal(const MIDIINFO* info, int i);
 const char* gettrackname(const MIDIINFO* info, int i);
 int getinstr(const MIDIINFO* info, int i);
 
+// ---- Channels of tracks that play on several channels ---------------------------------
+
+#define MAX_CHANNELS 16
+
+// One channel of a track: as the track's own fields, but of that channel's events alone.
+struct CHANNELINFO {
+    BYTE bProgram;   // first program change; MI_NONE when there is none
+    BYTE bVolume;    // controller 7: the single value, MI_NONE or MI_MIXED
+    BYTE bPan;       // controller 10: likewise
+};
+
+struct TRACKCHANNELS {
+    WORD wNoteChannels;                 // bit c: the track plays notes on channel c
+    CHANNELINFO Channel[MAX_CHANNELS];
+};
+
+// Beside the song record, by chunk ordinal. The reader fills the entry of every track whose
+// bChannel is MI_MIXED and clears the others; setchannel keeps it up to date.
+extern TRACKCHANNELS SongChannels[MAX_TRACKS];
+// Fills SongChannels from an image the reader has prepared (the reader calls it).
+void ReadSongChannels(const BYTE* image, DWORD size, const MIDIINFO* info);
+
+// Channels that listed track i shows as rows of their own: those it plays notes on when they
+// are several (its bChannel is MI_MIXED), else 0.
+WORD getchannels(const MIDIINFO* info, int i);
+// A channel's instrument code: INSTR_DRUMS on channel index 9, else its first program, or 0
+// when it has none.
+int getchannelinstr(const MIDIINFO* info, int i, int channel);
+// Its volume and balance: the single value, else 127 and 64 as getvol and getbal.
+int getchannelvol(const MIDIINFO* info, int i, int channel);
+int getchannelbal(const MIDIINFO* info, int i, int channel);
+
 // ---- Event decoder -------------------------------------------------------------------
 
 // Event codes of getevent, also the setting codes of settrack.
@@ -126,6 +158,16 @@ int ReadSongImage(BYTE* image, MIDIINFO* info);
 // Applies one setting to chunk ordinal track of the image in place; 1 or 0 (reported).
 // The image is dwFileBufSize bytes long.
 int settrack(BYTE* image, int track, int code, int value);
+
+// The settings editor on one channel of chunk ordinal track: code as settrack, acting only on
+// the events of that channel. A channel without a controller-7, controller-10 or program event
+// gets one at the track's start (delta-time 0) when it is first set: *image, an image from
+// AllocFixed, is then replaced by a grown copy, dwFileBufSize, the chunk length and the
+// track's dwSize grow. Keeps SongChannels. 1 or 0 (reported; nothing inserted).
+int setchannel(BYTE** image, MIDIINFO* info, int track, int channel, int code, int value);
+// Swaps the status bytes of the note events of every channel in the mask (bit c = channel c)
+// in one pass, as settrack's switch does for the whole track. 1 or 0 (reported).
+int setchannelmute(BYTE* image, int track, WORD channels);
 
 // Finds chunk ordinal track of an image of size bytes by its chunk lengths; its events lie in
 // [*start, *end). 0 when the image does not hold that chunk whole.

@@ -6,6 +6,7 @@
 #include "e2e/fixture.h"
 #include "e2e/input.h"
 #include "e2e/tones.h"
+#include "ctrl/ctrl_logic.h"
 #include "smfbuild.h"
 
 namespace e2e {
@@ -158,6 +159,89 @@ TEST_F(Heard, ExportHoldsEachTracksNotesWithTheRowSettings)
     EXPECT_NEAR(heldDb - beatDb, VolumeCurveDb(100, 64), 1.0);
     EXPECT_NEAR(BalanceDb(wav, held.hz, kLead + 0.2, kLead + 1.8), PanLawDb(32), 1.0);
     EXPECT_NEAR(BalanceDb(wav, beat.hz, kLead + 0.05, kLead + 0.25), PanLawDb(100), 1.0);
+}
+
+// The tone song's three parts in the one track of a format 0 file, each on its own channel,
+// so that each part is a channel row of that track.
+ToneSong Format0ToneSong(int quarters)
+{
+    const int ppq = 96;
+    ToneSong song = MakeToneSong(quarters);
+    struct Event {
+        uint32_t tick;
+        int order;   // at one tick: settings, then note-offs, then note-ons
+        Bytes bytes;
+    };
+    std::vector<Event> events;
+    for (int ch = 0; ch < (int)song.tracks.size(); ++ch) {
+        const TonePart& t = song.tracks[ch];
+        BYTE cc = (BYTE)(0xB0 | ch);
+        events.push_back({0, 0, {(BYTE)(0xC0 | ch), 0, cc, 7, 100, cc, 10, 64, cc, 91, 0, cc, 93, 0}});
+        uint32_t length = (uint32_t)std::lround(t.noteSeconds * 2 * ppq);
+        for (double on : t.onsets) {
+            uint32_t tick = (uint32_t)std::lround(on * 2 * ppq);
+            events.push_back({tick, 2, {(BYTE)(0x90 | ch), (BYTE)t.key, 100}});
+            events.push_back({tick + length, 1, {(BYTE)(0x80 | ch), (BYTE)t.key, 0}});
+        }
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& x, const Event& y) {
+        return x.tick != y.tick ? x.tick < y.tick : x.order < y.order;
+    });
+    smf::Track tr;
+    tr.Name(0, "Tones").Tempo(0, 500000);
+    uint32_t at = 0;
+    for (const Event& e : events) {
+        // Settings of several channels at tick 0 come as one run of events, each with its delta.
+        for (size_t i = 0; i < e.bytes.size();) {
+            size_t n = (e.bytes[i] & 0xF0) == 0xC0 ? 2 : 3;
+            tr.Delta(e.tick - at).Raw(Bytes(e.bytes.begin() + i, e.bytes.begin() + i + n));
+            at = e.tick;
+            i += n;
+        }
+    }
+    uint32_t end = (uint32_t)(quarters * ppq);
+    tr.End(end > at ? end - at : 0);
+    song.file = smf::File(0, ppq).Add(tr).Bytes();
+    return song;
+}
+
+// A format 0 song's channel rows: On silences that channel's pitch only, Solo leaves only
+// that pitch, and a channel's volume moves its level along the CC7 curve.
+TEST_F(Heard, ChannelRowsOfAFormat0SongChooseWhatIsExported)
+{
+    ToneSong song = Format0ToneSong(16);
+    std::string path = WriteWorkFile("tones-format0.mid", song.file);
+    Player* p = Launch(Quoted(path));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(p->Command(IDM_STOP));
+    ASSERT_EQ(p->Rows(), 1);
+    auto channelRow = [&](int column, int k) { return GetDlgItem(p->TrackView(), ChannelRowControlId(column, k)); };
+    ASSERT_TRUE(channelRow(COL_ON, 2));
+    const TonePart &beat = song.tracks[0], &off = song.tracks[1], &held = song.tracks[2];
+
+    ASSERT_TRUE(p->Click(channelRow(COL_ON, 1)));   // the off-beats' channel off
+    Stereo offOff;
+    ASSERT_TRUE(ExportTo(p, WorkDir() + "tones-ch-off.wav", &offOff));
+    EXPECT_TRUE(TrackOnsets(offOff, off).empty()) << "the switched-off channel sounds";
+    EXPECT_EQ(TrackOnsets(offOff, beat).size(), beat.onsets.size());
+    EXPECT_EQ(TrackOnsets(offOff, held).size(), held.onsets.size());
+    double heldOverBeat = NotesLevelDb(offOff, held, kLead, 0.0, song.seconds) - NotesLevelDb(offOff, beat, kLead, 0.0, song.seconds);
+
+    ASSERT_TRUE(p->Click(channelRow(COL_ON, 1)));
+    ASSERT_TRUE(p->Click(channelRow(COL_SOLO, 2)));  // only the held notes' channel
+    Stereo solo;
+    ASSERT_TRUE(ExportTo(p, WorkDir() + "tones-ch-solo.wav", &solo));
+    EXPECT_TRUE(TrackOnsets(solo, beat).empty()) << "a channel beside the solo sounds";
+    EXPECT_TRUE(TrackOnsets(solo, off).empty()) << "a channel beside the solo sounds";
+    EXPECT_EQ(TrackOnsets(solo, held).size(), held.onsets.size());
+
+    ASSERT_TRUE(p->Click(channelRow(COL_SOLO, 2)));  // released
+    ASSERT_TRUE(p->SetTrackbarEnd(channelRow(COL_VOL, 2), 50));
+    Stereo quieter;
+    ASSERT_TRUE(ExportTo(p, WorkDir() + "tones-ch-volume.wav", &quieter));
+    EXPECT_EQ(TrackOnsets(quieter, off).size(), off.onsets.size()) << "the channel did not come back";
+    double now = NotesLevelDb(quieter, held, kLead, 0.0, song.seconds) - NotesLevelDb(quieter, beat, kLead, 0.0, song.seconds);
+    EXPECT_NEAR(now - heldOverBeat, VolumeCurveDb(100, 50), 1.0);
 }
 
 // The player's live sound comes with the SoundFont command; until a build has it, the live

@@ -89,10 +89,14 @@ TEST_F(Rows, DemoFromTheCommandLineListsEveryTrackAndPlays)
         EXPECT_EQ(SendMessageA(p->Row(4, r), TBM_GETRANGEMAX, 0, 0), 127);
         EXPECT_EQ(SendMessageA(p->Row(5, r), TBM_GETRANGEMAX, 0, 0), 127);
     }
-    // Rows are 21 pixels apart, their controls side by side.
+    // Rows are 21 pixels apart, their controls side by side; the channel rows of a track on
+    // several channels stand between it and the next track.
     for (int r : {0, 1, song.rows() - 1}) {
         SCOPED_TRACE("row " + std::to_string(r));
-        const int y = 21 * r;
+        int line = r;
+        for (int q = 0; q < r; q++)
+            line += __builtin_popcount(getchannels(&song.info(), q));
+        const int y = 21 * line;
         RECT on = ChildRect(p->Row(0, r)), solo = ChildRect(p->Row(1, r)), name = ChildRect(p->Row(2, r));
         RECT instr = ChildRect(p->Row(3, r)), vol = ChildRect(p->Row(4, r)), bal = ChildRect(p->Row(5, r));
         EXPECT_EQ(on.left, 3);

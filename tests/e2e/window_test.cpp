@@ -93,7 +93,7 @@ TEST_F(Window, StartsEmptyWithOnlyTheFirstButtonsEnabled)
         EXPECT_FALSE(p->ButtonEnabled(id)) << "button " << id;
     EXPECT_TRUE(p->ButtonChecked(IDM_TRACKLIST));
     EXPECT_FALSE(p->ButtonChecked(IDM_LOOP));
-    EXPECT_EQ(SendMessageA(p->Toolbar(), TB_BUTTONCOUNT, 0, 0), 15);
+    EXPECT_EQ(SendMessageA(p->Toolbar(), TB_BUTTONCOUNT, 0, 0), 16);   // Show Channels beside View Track List
     EXPECT_EQ(SendMessageA(p->Toolbar(), TB_GETROWS, 0, 0), 2);
 
     // Nothing is listed yet; the track view waits, hidden, for the first song.

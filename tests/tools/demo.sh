@@ -18,7 +18,9 @@ row 1 chunk 2 instrument 0 volume 88 balance 76
 row 2 chunk 3 instrument 33 volume 127 balance 64
 row 3 chunk 4 instrument 255 volume 127 balance 64
 row 4 chunk 5 instrument 242 volume 100 balance 64
-row 5 chunk 6 instrument 46 volume 76 balance 96'
+row 5 chunk 6 instrument 46 volume 76 balance 96
+channel 3.4 chunk 4 instrument 48 volume 64 balance 40
+channel 3.5 chunk 4 instrument 42 volume 72 balance 88'
 DEMO_BYTES=4814
 
 # The committed song is what tools/mkdemo composes (the native build has it beside midimix).

@@ -87,7 +87,8 @@ TEST_F(TrackRows, OneRowOfSixControlsPerListedTrack)
 {
     Load(Band());
     EXPECT_EQ(GetTrackViewRowCount(), 6);
-    EXPECT_EQ(DirectChildren(view), 36);
+    EXPECT_EQ(GetChannelRowCount(), 2);           // under the mixed track, row 3
+    EXPECT_EQ(DirectChildren(view), 36 + 12);
     EXPECT_TRUE(IsWindowVisible(view));
     EXPECT_TRUE(IsWindowVisible(hwndTrackViewSt));
 
@@ -100,7 +101,7 @@ TEST_F(TrackRows, OneRowOfSixControlsPerListedTrack)
             ASSERT_NE(hwnd, nullptr) << column << "/" << row;
             EXPECT_EQ(hwnd, handles[column][row]);
             EXPECT_STRCASEEQ(ClassOf(hwnd).c_str(), classes[column]);
-            RowRect want = RowControlRect(column, row);
+            RowRect want = RowControlRect(column, row <= 3 ? row : row + 2);
             RECT rc = RectInParent(hwnd);
             EXPECT_EQ(rc.left, want.x) << column << "/" << row;
             EXPECT_EQ(rc.top, want.y) << column << "/" << row;
@@ -497,7 +498,7 @@ TEST_F(TrackRows, FailedBuildLeavesNoControlsBehind)
         EXPECT_EQ(hwndOn[row], nullptr) << row;
 
     ASSERT_EQ(InsertTrackViewItems(view), 1);
-    EXPECT_EQ(DirectChildren(view), 36);
+    EXPECT_EQ(DirectChildren(view), 36 + 12);
     EXPECT_TRUE(IsWindowVisible(view));
 }
 

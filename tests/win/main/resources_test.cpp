@@ -91,7 +91,8 @@ TEST(Resources, MenuHasThreePopupsWithNewAndHelpGrayed)
          {"&Export Audio...\tCtrl+E", 104, true}, {"-", 0, false},
          {"E&xit", 106, false}},
         {{"&Play\tF5", 205, false}, {"&Stop\tEsc", 204, false}, {"P&ause\tSpace", 206, false}, {"-", 0, false},
-         {"&Record Track", 207, false}, {"-", 0, false}, {"Sound&Font...", 303, false}},
+         {"&Record Track", 207, false}, {"-", 0, false}, {"Sound&Font...", 303, false},
+         {"Show &Channels", 304, false}},
         {{"&Help", 401, true}, {"-", 0, false}, {"&About Zulin Player...", 400, false}},
     };
     for (int i = 0; i < 3; i++) {
@@ -102,6 +103,7 @@ TEST(Resources, MenuHasThreePopupsWithNewAndHelpGrayed)
         ASSERT_TRUE(sub);
         EXPECT_EQ(Items(sub), expected[i]) << popups[i];
     }
+    EXPECT_TRUE(GetMenuState(menu, 304, MF_BYCOMMAND) & MF_CHECKED);   // channel rows are shown at first
     DestroyMenu(menu);
     // No accelerators: the ampersands give menu mnemonics only.
     DWORD size = 0;
@@ -163,12 +165,12 @@ bool Has(const std::vector<COLORREF>& colours, COLORREF c)
     return std::find(colours.begin(), colours.end(), c) != colours.end();
 }
 
-TEST(Resources, ToolbarStripHoldsElevenPicturesOnTheButtonFace)
+TEST(Resources, ToolbarStripHoldsTwelvePicturesOnTheButtonFace)
 {
     REQUIRE_PLAYER();
     Strip s;
     ASSERT_TRUE(ReadStrip(&s));
-    EXPECT_EQ(s.info.biWidth, 176);
+    EXPECT_EQ(s.info.biWidth, 192);
     EXPECT_EQ(s.info.biHeight, 15);
     EXPECT_EQ(s.info.biBitCount, 4);
     EXPECT_EQ(s.info.biCompression, (DWORD)BI_RGB);
@@ -179,7 +181,7 @@ TEST(Resources, ToolbarStripHoldsElevenPicturesOnTheButtonFace)
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(RGB(s.palette[i].rgbRed, s.palette[i].rgbGreen, s.palette[i].rgbBlue), standard[i]) << i;
 
-    for (int i = 0; i < 11; i++) {
+    for (int i = 0; i < 12; i++) {
         EXPECT_EQ(s.Colour(16 * i, 0), RGB(192, 192, 192)) << "ground of picture " << i;
         EXPECT_FALSE(Colours(s, i).empty()) << "picture " << i << " is empty";
         for (int j = 0; j < i; j++) {

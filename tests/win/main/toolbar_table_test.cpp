@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(ToolbarTable, FifteenButtonsInToolbarOrderWrappingAfterTheEighth)
+TEST(ToolbarTable, SixteenButtonsInToolbarOrderWrappingAfterTheNinth)
 {
     const struct { int image, command; BYTE state, style; } expected[NUM_TBBUTTONS] = {
         {0, IDM_NEW, 0, TBSTYLE_BUTTON},
@@ -15,6 +15,7 @@ TEST(ToolbarTable, FifteenButtonsInToolbarOrderWrappingAfterTheEighth)
         {7, IDM_ABOUT, TBSTATE_ENABLED, TBSTYLE_BUTTON},
         {0, 0, 0, TBSTYLE_SEP},
         {9, IDM_TRACKLIST, TBSTATE_CHECKED, TBSTYLE_CHECK},
+        {11, IDM_CHANNELS, TBSTATE_ENABLED | TBSTATE_CHECKED, TBSTYLE_CHECK},
         {10, IDM_VOLUME, TBSTATE_ENABLED | TBSTATE_WRAP, TBSTYLE_BUTTON},
         {3, IDM_STOP, 0, TBSTYLE_BUTTON},
         {4, IDM_PLAY, 0, TBSTYLE_BUTTON},
@@ -41,16 +42,16 @@ TEST(ToolbarTable, FifteenButtonsInToolbarOrderWrappingAfterTheEighth)
 
 TEST(ToolbarTable, EveryButtonCommandHasItsTooltipImageOnce)
 {
-    // Eleven pictures, each used by exactly one button.
-    int uses[11] = {};
+    // Twelve pictures, each used by exactly one button.
+    int uses[12] = {};
     for (const TBBUTTON& b : tbButtons) {
         if (b.fsStyle & TBSTYLE_SEP)
             continue;
         ASSERT_GE(b.iBitmap, 0);
-        ASSERT_LT(b.iBitmap, 11);
+        ASSERT_LT(b.iBitmap, 12);
         uses[b.iBitmap]++;
     }
-    for (int i = 0; i < 11; i++)
+    for (int i = 0; i < 12; i++)
         EXPECT_EQ(uses[i], 1) << "picture " << i;
 }
 
