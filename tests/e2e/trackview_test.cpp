@@ -172,7 +172,9 @@ TEST_F(TrackView, GrowingAfterScrollingToTheEndShowsAsManyRowsAsFit)
         SCOPED_TRACE(c.rows);
         Player* p = OpenLongList(c.rows);
         ASSERT_TRUE(p);
-        RECT r = p->Rect();
+        // A freshly started window may answer before it has its first size.
+        RECT r = {};
+        EXPECT_TRUE(WaitFor([&] { r = p->Rect(); return r.bottom - r.top == 417; }, 5000));
         ASSERT_EQ(r.bottom - r.top, 417);
         DWORD_PTR result;
         SendMessageTimeoutA(p->TrackView(), WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0, SMTO_NORMAL, 5000, &result);
