@@ -13,10 +13,12 @@
 #include "sound/waveout.h"
 #include "synth/synth.h"
 
-// The queue: buffers of whole cursor blocks. Chosen from gaps measured here (see
-// docs/benchmarks.md); PLAYER_WAVE_QUEUE="frames,count" overrides it for measurements.
+// The queue: buffers of whole cursor blocks, 93 ms in all. Four buffers (46 ms) ran dry
+// right at the start of a play, while the player's other threads and Wine's were busiest:
+// 15 ms of the first note, then 25 ms of silence (see docs/testing.md).
+// PLAYER_WAVE_QUEUE="frames,count" overrides it for measurements.
 #define DEFAULT_BUFFER_FRAMES (2 * SOUND_BLOCK_FRAMES)
-#define DEFAULT_BUFFERS 4
+#define DEFAULT_BUFFERS 8
 #define FADE_FRAMES 220         // 5 ms from full level to silence at a stop
 #define NO_FRAME INT64_MAX
 
