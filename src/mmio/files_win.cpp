@@ -12,10 +12,23 @@ char* gettmpname(void)
     return stmp;
 }
 
+// Another program reading the file (a virus scanner, an indexer, a tool watching the copy)
+// holds it for a moment without sharing it for writing: the create is tried again for as
+// long as such a read takes, before the write is given up.
+#define SHARING_RETRIES 25
+#define SHARING_RETRY_MS 8
+
 int settmp(const char* szFile, const BYTE* bytes, DWORD count)
 {
-    HANDLE h = szFile ? CreateFileA(szFile, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
-                      : INVALID_HANDLE_VALUE;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int tries = 0; szFile && h == INVALID_HANDLE_VALUE; ++tries) {
+        h = CreateFileA(szFile, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD error = GetLastError();
+        if (h != INVALID_HANDLE_VALUE || tries == SHARING_RETRIES ||
+            (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION))
+            break;
+        Sleep(SHARING_RETRY_MS);
+    }
     if (h == INVALID_HANDLE_VALUE) {
         ReportWriteFailure(WRITE_CREATE_FAILED, "Tmp File create failed.");
         return 0;

@@ -335,3 +335,40 @@ TEST_F(FileIo, ReplaceRefusedByWindowsKeepsTheOldFile)
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(ReadAll(target), smf::Bytes(pFileBuf, pFileBuf + dwFileBufSize));
 }
+
+// A reader that holds the playback copy for a moment, as a scanner does, delays an edit's
+// rewrite; one that keeps it makes the rewrite fail with its report.
+TEST_F(FileIo, PlaybackCopyHeldByAReaderIsWrittenOnceTheReaderLetsGo)
+{
+    struct Case {
+        DWORD holdMs;
+        int written;
+    } cases[] = {{60, 1}, {INFINITE, 0}};
+    const smf::Bytes song = Song("Held");
+    for (const Case& c : cases) {
+        shown.clear();
+        WriteAll(copy, {1, 2, 3});
+        HANDLE held = CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        struct Release {
+            HANDLE file;
+            DWORD ms;
+        } release = {held, c.holdMs};
+        HANDLE releaser = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+            Release* r = (Release*)p;
+            if (r->ms != INFINITE) {
+                Sleep(r->ms);
+                CloseHandle(r->file);
+            }
+            return 0;
+        }, &release, 0, nullptr);
+        ASSERT_NE(releaser, nullptr);
+        EXPECT_EQ(settmp(copy.c_str(), song.data(), (DWORD)song.size()), c.written) << c.holdMs;
+        WaitForSingleObject(releaser, INFINITE);
+        CloseHandle(releaser);
+        if (c.holdMs == INFINITE)
+            CloseHandle(held);
+        EXPECT_EQ(ReadAll(copy), c.written ? song : smf::Bytes({1, 2, 3})) << c.holdMs;
+        EXPECT_EQ(shown.size(), c.written ? 0u : 1u) << c.holdMs;
+    }
+}
