@@ -102,6 +102,8 @@ int main(int argc, char** argv)
         Sleep(5);
     }
     const double cpu = CpuSeconds() - cpu0, wall = WallSeconds() - wall0;
+    LiveGetStats(&st);
+    const int heldBuffers = st.buffers;
 
     printf("stop at unix %.3f\n", UnixSeconds());
     const double stop0 = WallSeconds();
@@ -112,7 +114,8 @@ int main(int argc, char** argv)
     LiveGetStats(&st);
     printf("queued ms: min %.1f mean %.1f max %.1f (%d samples, written minus heard)\n", minMs, sumMs / samples,
            maxMs, samples);
-    printf("gaps: the wave output ran dry %lld times in %.1f s\n", (long long)(st.gaps - gaps0), wall);
+    printf("gaps: the wave output ran dry %lld times in %.1f s (the whole play: %lld); %d buffers held at the end\n",
+           (long long)(st.gaps - gaps0), wall, (long long)st.gaps, heldBuffers);
     printf("cpu: %.1f%% of one core over %.1f s of play\n", 100.0 * cpu / wall, wall);
     printf("stop: returned after %.1f ms, then 2 s of silence before the close\n", stopReturned * 1000);
     SeqSendCommand(open.wDeviceID, MCI_CLOSE, 0, 0);

@@ -35,7 +35,7 @@ struct LIVESTATS {
     int64_t writtenFrames;     // given to the wave output
     int64_t heardFrames;
     int64_t gaps;              // times the wave output ran out of sound
-    int bufferFrames, buffers;
+    int bufferFrames, buffers;    // buffers: how many the queue holds now
     BOOL fWaveOutput;          // FALSE: no wave device, the counter keeps time
 };
 void LiveGetStats(LIVESTATS* s);

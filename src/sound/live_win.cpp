@@ -13,12 +13,18 @@
 #include "sound/waveout.h"
 #include "synth/synth.h"
 
-// The queue: buffers of whole cursor blocks, 93 ms in all. Four buffers (46 ms) ran dry
-// right at the start of a play, while the player's other threads and Wine's were busiest:
-// 15 ms of the first note, then 25 ms of silence (see docs/testing.md).
-// PLAYER_WAVE_QUEUE="frames,count" overrides it for measurements.
-#define DEFAULT_BUFFER_FRAMES (2 * SOUND_BLOCK_FRAMES)
-#define DEFAULT_BUFFERS 8
+// The queue: buffers of one cursor block each (5.8 ms), so a buffer played is refilled at
+// once and the queue stays near full. What is queued is what an edit waits behind, so a
+// play runs on eight buffers (46 ms). Its start is another matter: 46 ms ran dry right at
+// the start of a play, while the player's other threads and Wine's were busiest (15 ms of
+// the first note, then 25 ms of silence; see docs/testing.md). So a play starts on sixteen
+// (93 ms) and comes down to eight once it has run a while without a gap; a gap puts it back
+// on sixteen for as long again. PLAYER_WAVE_QUEUE="frames,count[,steady]" overrides the
+// shape for measurements.
+#define DEFAULT_BUFFER_FRAMES SOUND_BLOCK_FRAMES
+#define DEFAULT_BUFFERS 16
+#define DEFAULT_STEADY_BUFFERS 8
+#define SETTLE_FRAMES (SOUND_RATE_HZ * 3 / 2)   // 1.5 s without a gap
 #define FADE_FRAMES 220         // 5 ms from full level to silence at a stop
 #define NO_FRAME INT64_MAX
 
@@ -42,6 +48,8 @@ static HANDLE hThread, hWake, hAck;
 static LONG nOpens;
 static Synth* pSynth;
 static int nBufferFrames = DEFAULT_BUFFER_FRAMES, nBuffers = DEFAULT_BUFFERS;
+static int nSteadyBuffers = DEFAULT_STEADY_BUFFERS;
+static std::atomic<int> nInFlight{DEFAULT_BUFFERS};   // the buffers the queue holds now
 
 static Request Req;                    // the latest request; a later one replaces it untaken
 static LONG reqSeq;
@@ -67,6 +75,7 @@ static int16_t Fade[2 * FADE_FRAMES];
 static bool fFadePending;
 static HWND hwndNotify;
 static UINT notifyId;
+static int64_t settleFrames;           // written since the queue last grew
 
 static BOOL CALLBACK InitLocks(PINIT_ONCE, PVOID, PVOID*)
 {
@@ -149,8 +158,17 @@ static void StartWhenReady(void)
     Publish(Cursor.startUs, Songs[iSong].qwLength, WaveWrittenFrames());
 }
 
+// The queue grows to its full depth, and stays there until it has run a while on it.
+static void DeepenQueue(void)
+{
+    nInFlight.store(nBuffers);
+    settleFrames = 0;
+}
+
 static void StartPlay(const Request& r)
 {
+    if (!fPlaying)
+        DeepenQueue();
     Silence(false);
     Songs[iSong] = r.tl;
     hwndNotify = r.hwndNotify;
@@ -248,11 +266,16 @@ static DWORD WINAPI AudioThread(LPVOID)
         WaitForSingleObject(hWake, 5);
         goOn = TakeRequest();
         bool dry;
-        for (int16_t* pcm = WaveNextBuffer(&dry); goOn && pcm; pcm = WaveNextBuffer(&dry)) {
-            if (dry)
+        for (int16_t* pcm = WaveNextBuffer(nInFlight.load(), &dry); goOn && pcm;
+             pcm = WaveNextBuffer(nInFlight.load(), &dry)) {
+            if (dry) {
                 nGaps.fetch_add(1);
+                DeepenQueue();
+            }
             RenderBuffer(pcm);
             WaveWrite();
+            if ((settleFrames += nBufferFrames) >= SETTLE_FRAMES)
+                nInFlight.store(nSteadyBuffers);
             goOn = TakeRequest();   // an edit is taken at the next block, not after the queue
         }
         NotifyEndHeard();
@@ -283,11 +306,15 @@ static void ChooseQueue(void)
     DWORD n = GetEnvironmentVariableA("PLAYER_WAVE_QUEUE", text, sizeof text);
     if (n == 0 || n >= sizeof text)
         return;
-    int frames = atoi(text), count = strchr(text, ',') ? atoi(strchr(text, ',') + 1) : 0;
+    const char* second = strchr(text, ',');
+    const char* third = second ? strchr(second + 1, ',') : nullptr;
+    int frames = atoi(text), count = second ? atoi(second + 1) : 0, steady = third ? atoi(third + 1) : count;
     frames -= frames % SOUND_BLOCK_FRAMES;
-    if (frames >= SOUND_BLOCK_FRAMES && frames <= WAVE_MAX_BUFFER_FRAMES && count >= 2 && count <= WAVE_MAX_BUFFERS) {
+    if (frames >= SOUND_BLOCK_FRAMES && frames <= WAVE_MAX_BUFFER_FRAMES && count >= 2 && count <= WAVE_MAX_BUFFERS &&
+        steady >= 2 && steady <= count) {
         nBufferFrames = frames;
         nBuffers = count;
+        nSteadyBuffers = steady;
     }
 }
 
@@ -389,6 +416,6 @@ void LiveGetStats(LIVESTATS* s)
     s->heardFrames = WaveHeardFrames();
     s->gaps = nGaps.load();
     s->bufferFrames = nBufferFrames;
-    s->buffers = nBuffers;
+    s->buffers = nInFlight.load();
     s->fWaveOutput = fWaveDevice.load();
 }

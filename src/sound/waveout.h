@@ -14,10 +14,10 @@
 // the counter stands in for it.
 BOOL WaveOpen(HANDLE hDone, int frames, int count);
 void WaveClose(void);
-// The next buffer to fill (frames interleaved stereo frames), or null while the queue is
-// full; WaveWrite hands it to the device. *dry tells whether the device had run out of
-// sound before it (a gap was heard).
-int16_t* WaveNextBuffer(bool* dry);
+// The next buffer to fill (frames interleaved stereo frames), or null while inFlight
+// buffers (at most the count opened) are still queued; WaveWrite hands it to the device.
+// *dry tells whether the device had run out of sound before it (a gap was heard).
+int16_t* WaveNextBuffer(int inFlight, bool* dry);
 void WaveWrite(void);
 // Frames given to the output so far, and frames heard so far (any thread).
 int64_t WaveWrittenFrames(void);

@@ -118,24 +118,28 @@ int64_t WaveWrittenFrames(void)
     return writtenFrames;
 }
 
-int16_t* WaveNextBuffer(bool* dry)
+int16_t* WaveNextBuffer(int inFlight, bool* dry)
 {
     *dry = false;
+    if (inFlight > nBuffers)
+        inFlight = nBuffers;
     if (fOnCounter) {
         // Rendered a queue's worth ahead of the counter, as the device would be.
-        if (writtenFrames >= CounterFrames() + (int64_t)nFrames * (nBuffers - 1))
+        if (writtenFrames >= CounterFrames() + (int64_t)nFrames * (inFlight - 1))
             return nullptr;
         return Pcm[0];
     }
     WAVEHDR& h = Headers[nextBuffer];
     if (BufferQueued[nextBuffer] && !(*(volatile DWORD*)&h.dwFlags & WHDR_DONE))
         return nullptr;
-    // Every queued buffer done: the device ran out before this one.
-    bool anyQueued = false;
+    int queued = 0;
     for (int i = 0; i < nBuffers; ++i)
         if (BufferQueued[i] && !(*(volatile DWORD*)&Headers[i].dwFlags & WHDR_DONE))
-            anyQueued = true;
-    *dry = nWrittenSinceFlush >= nBuffers && !anyQueued;
+            ++queued;
+    if (queued >= inFlight)
+        return nullptr;
+    // Every queued buffer done: the device ran out before this one.
+    *dry = nWrittenSinceFlush >= inFlight && queued == 0;
     return Pcm[nextBuffer];
 }
 
