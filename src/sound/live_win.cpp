@@ -18,13 +18,15 @@
 // play runs on eight buffers (46 ms). Its start is another matter: 46 ms ran dry right at
 // the start of a play, while the player's other threads and Wine's were busiest (15 ms of
 // the first note, then 25 ms of silence; see docs/testing.md). So a play starts on sixteen
-// (93 ms) and comes down to eight once it has run a while without a gap; a gap puts it back
-// on sixteen for as long again. PLAYER_WAVE_QUEUE="frames,count[,steady]" overrides the
-// shape for measurements.
+// (93 ms) and comes down to eight once it has run 1.5 s without a gap. A gap means the
+// machine is busy, and busy for a while: it puts the queue back on sixteen until 15 s have
+// passed without another. PLAYER_WAVE_QUEUE="frames,count[,steady]" overrides the shape for
+// measurements.
 #define DEFAULT_BUFFER_FRAMES SOUND_BLOCK_FRAMES
 #define DEFAULT_BUFFERS 16
 #define DEFAULT_STEADY_BUFFERS 8
-#define SETTLE_FRAMES (SOUND_RATE_HZ * 3 / 2)   // 1.5 s without a gap
+#define START_SETTLE_FRAMES (SOUND_RATE_HZ * 3 / 2)
+#define GAP_SETTLE_FRAMES (SOUND_RATE_HZ * 15)
 #define FADE_FRAMES 220         // 5 ms from full level to silence at a stop
 #define NO_FRAME INT64_MAX
 
@@ -75,7 +77,7 @@ static int16_t Fade[2 * FADE_FRAMES];
 static bool fFadePending;
 static HWND hwndNotify;
 static UINT notifyId;
-static int64_t settleFrames;           // written since the queue last grew
+static int64_t settleFrames;           // still to write before the queue comes down
 
 static BOOL CALLBACK InitLocks(PINIT_ONCE, PVOID, PVOID*)
 {
@@ -158,17 +160,17 @@ static void StartWhenReady(void)
     Publish(Cursor.startUs, Songs[iSong].qwLength, WaveWrittenFrames());
 }
 
-// The queue grows to its full depth, and stays there until it has run a while on it.
-static void DeepenQueue(void)
+// The queue grows to its full depth, and stays there for frames written without a gap.
+static void DeepenQueue(int64_t frames)
 {
     nInFlight.store(nBuffers);
-    settleFrames = 0;
+    settleFrames = frames;
 }
 
 static void StartPlay(const Request& r)
 {
-    if (!fPlaying)
-        DeepenQueue();
+    if (!fPlaying && settleFrames < START_SETTLE_FRAMES)
+        DeepenQueue(START_SETTLE_FRAMES);
     Silence(false);
     Songs[iSong] = r.tl;
     hwndNotify = r.hwndNotify;
@@ -270,11 +272,11 @@ static DWORD WINAPI AudioThread(LPVOID)
              pcm = WaveNextBuffer(nInFlight.load(), &dry)) {
             if (dry) {
                 nGaps.fetch_add(1);
-                DeepenQueue();
+                DeepenQueue(GAP_SETTLE_FRAMES);
             }
             RenderBuffer(pcm);
             WaveWrite();
-            if ((settleFrames += nBufferFrames) >= SETTLE_FRAMES)
+            if (settleFrames > 0 && (settleFrames -= nBufferFrames) <= 0)
                 nInFlight.store(nSteadyBuffers);
             goOn = TakeRequest();   // an edit is taken at the next block, not after the queue
         }
