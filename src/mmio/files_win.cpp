@@ -21,7 +21,7 @@ char* gettmpname(void)
 int settmp(const char* szFile, const BYTE* bytes, DWORD count)
 {
     HANDLE h = INVALID_HANDLE_VALUE;
-    for (int tries = 0; szFile && h == INVALID_HANDLE_VALUE; ++tries) {
+    for (int tries = 0; szFile; ++tries) {
         h = CreateFileA(szFile, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         const DWORD error = GetLastError();
         if (h != INVALID_HANDLE_VALUE || tries == SHARING_RETRIES ||

@@ -129,9 +129,7 @@ int16_t* WaveNextBuffer(int inFlight, bool* dry)
             return nullptr;
         return Pcm[0];
     }
-    WAVEHDR& h = Headers[nextBuffer];
-    if (BufferQueued[nextBuffer] && !(*(volatile DWORD*)&h.dwFlags & WHDR_DONE))
-        return nullptr;
+    // Buffers are played in turn, so the next one is still queued only when all are.
     int queued = 0;
     for (int i = 0; i < nBuffers; ++i)
         if (BufferQueued[i] && !(*(volatile DWORD*)&Headers[i].dwFlags & WHDR_DONE))
