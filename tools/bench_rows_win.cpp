@@ -92,7 +92,14 @@ int main(int argc, char** argv)
     double build = NowMs() - t0;
     printf("rows %d track rows, %d channel rows, %d controls\n", GetTrackViewRowCount(), GetChannelRowCount(),
            ROW_COLUMNS * (GetTrackViewRowCount() + GetChannelRowCount()));
-    printf("open (build the rows) %.1f ms\n", build);
+    printf("open (build the rows in sight) %.1f ms\n", build);
+
+    // The rest are made in the background; what follows is measured with all of them made,
+    // the most a view holds.
+    t0 = NowMs();
+    while (BuildTrackViewRowsInBackground())
+        Settle();
+    printf("the other rows, made in the background %.1f ms\n", NowMs() - t0);
 
     Settle();
     t0 = NowMs();
@@ -104,12 +111,14 @@ int main(int argc, char** argv)
     printf("release solo %.1f ms\n", NowMs() - t0);
     HWND lastSolo = GetChannelRowCount() ? GetChannelRowControl(GetChannelRowCount() - 1, COL_SOLO)
                                           : hwndOnly[GetTrackViewRowCount() - 1];
+    ShowTrackViewRow(GetTrackViewLineCount() - 1);   // where a user would click it
     Settle();
     t0 = NowMs();
     SendMessageA(lastSolo, BM_CLICK, 0, 0);
     printf("solo last row %.1f ms\n", NowMs() - t0);
     SendMessageA(lastSolo, BM_CLICK, 0, 0);
 
+    ShowTrackViewRow(0);
     SetFocus(hwndOn[0]);
     MSG tab = {hwndOn[0], WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
     Settle();

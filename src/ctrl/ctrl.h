@@ -50,6 +50,17 @@ int GetChannelRowCount(void);
 HWND GetChannelRowControl(int k, int column);
 // Lines the view holds: the track rows and the shown channel rows.
 int GetTrackViewLineCount(void);
+// The window that carries the row controls (the view's one child, once a song was loaded);
+// it scrolls as a whole.
+HWND TrackViewRowPane(void);
+// Puts the pane where the scroll position says and gives the lines now in sight their
+// controls (rows get them when they first come into sight).
+void PlaceTrackViewRows(void);
+// Makes the controls of rows not yet in sight, for a slice of time; true while some are left.
+// The view's timer TRACKVIEW_BUILD_TIMER calls it after a load until it is done.
+bool BuildTrackViewRowsInBackground(void);
+#define TRACKVIEW_BUILD_TIMER 7
+
 // Puts line at the top of the view after the lines changed, with the scroll range of the
 // lines there are now; the caller moves the rows.
 void SetTrackViewTop(HWND hwndTrackView, int line);

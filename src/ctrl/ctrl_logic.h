@@ -86,6 +86,15 @@ bool NextFocusTargetBy(int column, int row, bool backwards, int nRows, FOCUSTEST
 // Scroll position that shows row whole, moving as little as it can from pos.
 int ScrollPosToShow(int row, int pos, int nVisible, int range);
 
+// ---- The pane that carries the rows ------------------------------------------------------
+
+// The rows stand in one pane that scrolls as a whole. A window is at most 32767 pixels high,
+// so the pane holds PANE_LINES lines from a base line; a longer list moves the base.
+#define PANE_LINES 1500
+// Base line of the pane that shows lines top .. top + sight - 1 of a list of `lines`: base
+// itself while it does, else one that puts them near the middle of the pane.
+int PaneBaseFor(int base, int top, int sight, int lines);
+
 // ---- The mouse wheel over the track view ------------------------------------------------
 
 #define WHEEL_ROWS_PER_NOTCH 3   // as a line step of the scroll bar, three times a notch

@@ -19,11 +19,11 @@ HWND hwndInstr[MAX_ROWS];
 HWND hwndVol[MAX_ROWS];
 HWND hwndBal[MAX_ROWS];
 
-// Rows built for the song now shown: the ones destroyed at the next load.
+// Rows of the song now shown.
 static int items;
-// Instrument boxes built with a single fixed entry ("Standard Midi Drums" or "Mixed Music").
-// They stay disabled whatever the solo does: their entry 0 is no program to apply.
-static bool fInstrFixed[MAX_ROWS];
+// Track rows planned at the last load, built or not: the ones whose controls the next load
+// destroys.
+static int nPlannedRows;
 
 static HWND* const rowControls[ROW_COLUMNS] = {hwndOn, hwndOnly, hwndName, hwndInstr, hwndVol, hwndBal};
 
@@ -32,8 +32,6 @@ struct ChannelRow {
     int row;                    // the track's row
     int channel;                // 0..15
     HWND hwnd[ROW_COLUMNS];
-    bool fInstrFixed;           // "Standard Midi Drums"
-    bool fSoloDisabled;         // another row is solo
 };
 static ChannelRow chanRows[MAX_CHANNEL_ROWS];
 static int nChanRows;
@@ -45,12 +43,32 @@ static int firstChanRow[MAX_ROWS + 1];
 static int viewOrder[MAX_VIEW_ROWS];
 static bool fChannelsShown = true;
 
+// A row's controls are made when its line first comes into sight, and the rest in the
+// background while the user is idle, since under a long list most of the load's time went
+// into making controls nobody saw. Until a row has its controls, its marks live here; once
+// they exist, the On box and the Solo button are the record, as they always were.
+struct RowState {
+    bool fBuilt;          // its controls exist
+    bool fOn, fSolo;      // its marks while it has no controls
+    bool fSoloDisabled;   // another row is solo
+    bool fInstrFixed;     // its list holds "Standard Midi Drums" or "Mixed Music"
+    bool fStale;          // its enabled states changed out of sight and wait to be shown
+};
+static RowState rowState[MAX_VIEW_ROWS];   // by view-order entry
+static int nNextToBuild;                   // the background's place in view order
+
 // What of each track's notes stands swapped in the image: the track's own switch (its On box
 // and the solo, exactly as a track without channel rows) and, on top of it, the channels the
 // channel rows swap to make up the difference.
 static bool fTrackSwapped[MAX_ROWS];
 static unsigned chanSwapped[MAX_ROWS];
 static int nSoloEntry = -1;   // view-order entry that is solo, or -1
+
+// The pane that carries every row control; it scrolls as one window. It holds the lines from
+// nPaneBase on (PANE_LINES of them).
+static HWND hwndRows;
+static int nPaneBase;
+static const char szRowPaneClass[] = "TrackRows";
 
 int GetTrackViewRowCount(void)
 {
@@ -70,6 +88,11 @@ int GetTrackViewLineCount(void)
 int GetChannelRowCount(void)
 {
     return nChanRows;
+}
+
+HWND TrackViewRowPane(void)
+{
+    return hwndRows;
 }
 
 static int ChunkOfRow(int row)
@@ -106,6 +129,21 @@ static int EntryOnLine(int line)
     return fChannelsShown ? viewOrder[line] : line;
 }
 
+static int IndexOfEntry(int entry)
+{
+    return entry >= 0 ? EntryOfTrackRow(entry) : EntryOfChannelRow(-1 - entry);
+}
+
+static int LineOfEntry(int entry)
+{
+    return entry >= 0 ? LineOfTrackRow(entry) : LineOfChannelRow(-1 - entry);
+}
+
+static RowState& StateOf(int entry)
+{
+    return rowState[IndexOfEntry(entry)];
+}
+
 static HWND EntryControl(int entry, int column)
 {
     return entry >= 0 ? rowControls[column][entry] : chanRows[-1 - entry].hwnd[column];
@@ -116,20 +154,112 @@ static HWND LineControl(int line, int column)
     return EntryControl(EntryOnLine(line), column);
 }
 
+// Lines the view shows, the last one perhaps in part.
+static int LinesInSight(void)
+{
+    return (chClient + ROW_PITCH - 1) / ROW_PITCH;
+}
+
+static bool LineInSight(int line)
+{
+    return line >= 0 && line >= nScrollPos && line < nScrollPos + LinesInSight();
+}
+
+static bool IsChecked(HWND hwnd)
+{
+    return SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+static bool IsOn(int entry)
+{
+    HWND hwnd = EntryControl(entry, COL_ON);
+    return hwnd ? IsChecked(hwnd) : StateOf(entry).fOn;
+}
+
+static bool IsSolo(int entry)
+{
+    HWND hwnd = EntryControl(entry, COL_SOLO);
+    return hwnd ? IsChecked(hwnd) : StateOf(entry).fSolo;
+}
+
+static void SetSoloMark(int entry, bool fSolo)
+{
+    StateOf(entry).fSolo = fSolo;
+    if (HWND hwnd = EntryControl(entry, COL_SOLO))
+        SendMessageA(hwnd, BM_SETCHECK, fSolo ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// Whether a row's control can be used: a solo elsewhere disables the row but its Solo button,
+// a fixed list is never enabled, and a track that is off grays its channel rows' On boxes.
+static bool IsControlEnabled(int entry, int column)
+{
+    const RowState& st = StateOf(entry);
+    switch (column) {
+    case COL_SOLO:
+        return true;
+    case COL_ON:
+        return !st.fSoloDisabled && (entry >= 0 || IsOn(chanRows[-1 - entry].row));
+    case COL_INSTR:
+        return !st.fSoloDisabled && !st.fInstrFixed;
+    }
+    return !st.fSoloDisabled;
+}
+
+static void ApplyEnabled(int entry)
+{
+    for (int column = 0; column < ROW_COLUMNS; column++)
+        if (HWND hwnd = EntryControl(entry, column))
+            EnableWindow(hwnd, IsControlEnabled(entry, column));
+    StateOf(entry).fStale = false;
+}
+
+// Column and line of the row control a window belongs to (the control or a part of it).
+static bool FindRowControl(HWND hwnd, int* column, int* line);
+
+static bool HoldsFocus(int entry)
+{
+    int column, line;
+    return FindRowControl(GetFocus(), &column, &line) && EntryOnLine(line) == entry;
+}
+
+// Enabled states are shown at once on the rows in sight (and the one with the focus); the
+// rest are shown when they come into sight, so a solo costs what the view shows.
+static void ShowEnabled(int entry)
+{
+    RowState& st = StateOf(entry);
+    if (!st.fBuilt)
+        return;
+    if (LineInSight(LineOfEntry(entry)) || HoldsFocus(entry))
+        ApplyEnabled(entry);
+    else
+        st.fStale = true;
+}
+
+// Place of a row's control in the pane. A hidden channel row, and a row beyond the lines the
+// pane holds, wait above its top, out of sight.
+static RowRect EntryControlRect(int entry, int column)
+{
+    int line = LineOfEntry(entry);
+    int inPane = line - nPaneBase;
+    if (line < 0 || inPane < 0 || inPane >= PANE_LINES)
+        inPane = -20;
+    return entry >= 0 ? RowControlRect(column, inPane) : ChannelRowControlRect(column, inPane);
+}
+
 // ---- Building the rows -----------------------------------------------------------------
 
-static HWND CreateRowControl(HWND hwndView, int column, int row, DWORD exStyle, const char* cls,
+static HWND CreateRowControl(HWND hwndPane, int column, int row, DWORD exStyle, const char* cls,
                              DWORD style, const char* title)
 {
-    RowRect rc = RowControlRect(column, LineOfTrackRow(row));
-    HWND hwnd = CreateWindowExA(exStyle, cls, title, style, rc.x, rc.y, rc.cx, rc.cy, hwndView,
+    RowRect rc = EntryControlRect(row, column);
+    HWND hwnd = CreateWindowExA(exStyle, cls, title, style, rc.x, rc.y, rc.cx, rc.cy, hwndPane,
                                 (HMENU)(INT_PTR)RowControlId(column, row), hInst, NULL);
     rowControls[column][row] = hwnd;
     return hwnd;
 }
 
-// Fills a box for an instrument code; true when it holds a single fixed entry.
-static bool FillInstrumentList(HWND hwndBox, int code)
+// Fills a box for an instrument code; a fixed single entry leaves it disabled.
+static void FillInstrumentList(HWND hwndBox, int code)
 {
     InstrumentList list = InstrumentListFor(code);
     if (list == INSTRLIST_PROGRAMS) {
@@ -137,17 +267,11 @@ static bool FillInstrumentList(HWND hwndBox, int code)
         for (int k = 0; k < 128; k++)
             SendMessageA(hwndBox, CB_INSERTSTRING, (WPARAM)-1, (LPARAM)gmprogname[k]);
         SendMessageA(hwndBox, CB_SETCURSEL, (WPARAM)code, 0);
-        return false;
+        return;
     }
     SendMessageA(hwndBox, CB_INSERTSTRING, (WPARAM)-1, (LPARAM)FixedInstrumentEntry(list));
     EnableWindow(hwndBox, FALSE);
     SendMessageA(hwndBox, CB_SETCURSEL, 0, 0);
-    return true;
-}
-
-static void FillInstrumentBox(HWND hwndBox, int row)
-{
-    fInstrFixed[row] = FillInstrumentList(hwndBox, getinstr(&MidiInfo, row));
 }
 
 static void SetUpSlider(HWND hwndSlider, int pos)
@@ -210,10 +334,11 @@ static void MarkFocusOf(HWND hwndButton)
         lpfnDefRowButton = previous;
 }
 
-// Column and line of the row control a window belongs to (the control or a part of it).
-static bool FindRowControl(HWND hwnd, HWND hwndView, int* column, int* line)
+static bool FindRowControl(HWND hwnd, int* column, int* line)
 {
-    while (hwnd && GetParent(hwnd) != hwndView)
+    if (!hwndRows)
+        return false;
+    while (hwnd && GetParent(hwnd) != hwndRows)
         hwnd = GetParent(hwnd);
     if (!hwnd)
         return false;
@@ -231,31 +356,36 @@ static bool FindRowControl(HWND hwnd, HWND hwndView, int* column, int* line)
     return *line >= 0 && rowControls[*column][row] == hwnd;
 }
 
+// Asked of the rows' state, not of their controls: a row out of sight may have none yet.
 static bool CanTakeFocus(int column, int line, void*)
 {
-    if (column == COL_NAME && EntryOnLine(line) < 0)
+    int entry = EntryOnLine(line);
+    if (column == COL_NAME && entry < 0)
         return false;   // a channel row's label
-    HWND hwnd = LineControl(line, column);
-    return hwnd && IsWindowEnabled(hwnd) && IsWindowVisible(hwnd);
+    return IsControlEnabled(entry, column);
 }
 
 BOOL TranslateTrackViewKeys(const MSG* msg)
 {
-    if (msg->message != WM_KEYDOWN || msg->wParam != VK_TAB || items == 0 || !hwndOn[0])
+    if (msg->message != WM_KEYDOWN || msg->wParam != VK_TAB || items == 0 || !hwndRows)
         return FALSE;
-    HWND hwndView = GetParent(hwndOn[0]);
+    HWND hwndView = GetParent(hwndRows);
     int column = -1, line = -1;
     // From the main window or the view itself Tab enters the rows at their first control.
-    if (msg->hwnd != hWndMain && msg->hwnd != hwndView && !FindRowControl(msg->hwnd, hwndView, &column, &line))
+    if (msg->hwnd != hWndMain && msg->hwnd != hwndView && msg->hwnd != hwndRows &&
+        !FindRowControl(msg->hwnd, &column, &line))
         return FALSE;
     if (column == COL_INSTR && SendMessageA(LineControl(line, COL_INSTR), CB_GETDROPPEDSTATE, 0, 0))
         return FALSE;   // an open list keeps its keys
+    if (!IsWindowVisible(hwndRows))
+        return TRUE;
 
     int nextColumn, nextLine;
     if (NextFocusTargetBy(column, line, GetKeyState(VK_SHIFT) < 0, GetTrackViewLineCount(), CanTakeFocus, nullptr,
                           &nextColumn, &nextLine)) {
         ShowTrackViewRow(nextLine);
-        SetFocus(LineControl(nextLine, nextColumn));
+        if (HWND target = LineControl(nextLine, nextColumn))
+            SetFocus(target);
     }
     return TRUE;
 }
@@ -263,43 +393,46 @@ BOOL TranslateTrackViewKeys(const MSG* msg)
 // ---- Building the rows, continued --------------------------------------------------------
 
 // Creates and sets up the six controls of one row; false as soon as one cannot be created.
-static bool BuildRow(HWND hwndView, int row)
+static bool BuildRow(HWND hwndPane, int row)
 {
-    HWND hwnd = CreateRowControl(hwndView, COL_ON, row, 0, "BUTTON",
+    const RowState& st = StateOf(row);
+    HWND hwnd = CreateRowControl(hwndPane, COL_ON, row, 0, "BUTTON",
                                  WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, NULL);
     if (!hwnd)
         return false;
-    SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(hwnd, BM_SETCHECK, st.fOn ? BST_CHECKED : BST_UNCHECKED, 0);
     MarkFocusOf(hwnd);
 
     // A plain radio button never sets its own mark: the solo logic does.
-    hwnd = CreateRowControl(hwndView, COL_SOLO, row, 0, "BUTTON", WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON, NULL);
+    hwnd = CreateRowControl(hwndPane, COL_SOLO, row, 0, "BUTTON", WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON, NULL);
     if (!hwnd)
         return false;
+    if (st.fSolo)
+        SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
     MarkFocusOf(hwnd);
 
-    hwnd = CreateRowControl(hwndView, COL_NAME, row, WS_EX_CLIENTEDGE, "EDIT",
+    hwnd = CreateRowControl(hwndPane, COL_NAME, row, WS_EX_CLIENTEDGE, "EDIT",
                             WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, gettrackname(&MidiInfo, row));
     if (!hwnd)
         return false;
     SendMessageA(hwnd, WM_SETFONT, (WPARAM)hfont, TRUE);
     SendMessageA(hwnd, EM_LIMITTEXT, 255, 0);
 
-    hwnd = CreateRowControl(hwndView, COL_INSTR, row, 0, "COMBOBOX",
+    hwnd = CreateRowControl(hwndPane, COL_INSTR, row, 0, "COMBOBOX",
                             WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | CBS_DROPDOWNLIST, NULL);
     if (!hwnd)
         return false;
-    FillInstrumentBox(hwnd, row);
+    FillInstrumentList(hwnd, getinstr(&MidiInfo, row));
     SendMessageA(hwnd, WM_SETFONT, (WPARAM)hfont, TRUE);
     SendMessageA(hwnd, CB_SETITEMHEIGHT, (WPARAM)-1, 14);
 
-    hwnd = CreateRowControl(hwndView, COL_VOL, row, 0, TRACKBAR_CLASSA,
+    hwnd = CreateRowControl(hwndPane, COL_VOL, row, 0, TRACKBAR_CLASSA,
                             WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, "");
     if (!hwnd)
         return false;
     SetUpSlider(hwnd, getvol(&MidiInfo, row));
 
-    hwnd = CreateRowControl(hwndView, COL_BAL, row, 0, TRACKBAR_CLASSA,
+    hwnd = CreateRowControl(hwndPane, COL_BAL, row, 0, TRACKBAR_CLASSA,
                             WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, "");
     if (!hwnd)
         return false;
@@ -307,58 +440,152 @@ static bool BuildRow(HWND hwndView, int row)
     return true;
 }
 
-static HWND CreateChannelRowControl(HWND hwndView, int column, int k, DWORD exStyle, const char* cls,
+static HWND CreateChannelRowControl(HWND hwndPane, int column, int k, DWORD exStyle, const char* cls,
                                     DWORD style, const char* title)
 {
-    RowRect rc = ChannelRowControlRect(column, EntryOfChannelRow(k));
+    RowRect rc = EntryControlRect(-1 - k, column);
     if (!fChannelsShown)
         style &= ~WS_VISIBLE;
-    HWND hwnd = CreateWindowExA(exStyle, cls, title, style, rc.x, rc.y, rc.cx, rc.cy, hwndView,
+    HWND hwnd = CreateWindowExA(exStyle, cls, title, style, rc.x, rc.y, rc.cx, rc.cy, hwndPane,
                                 (HMENU)(INT_PTR)ChannelRowControlId(column, k), hInst, NULL);
     chanRows[k].hwnd[column] = hwnd;
     return hwnd;
 }
 
 // The controls of channel row k, as a track row's but with a label for the name.
-static bool BuildChannelRow(HWND hwndView, int k)
+static bool BuildChannelRow(HWND hwndPane, int k)
 {
     ChannelRow& cr = chanRows[k];
-    HWND hwnd = CreateChannelRowControl(hwndView, COL_ON, k, 0, "BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, NULL);
+    const RowState& st = StateOf(-1 - k);
+    HWND hwnd = CreateChannelRowControl(hwndPane, COL_ON, k, 0, "BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, NULL);
     if (!hwnd)
         return false;
-    SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(hwnd, BM_SETCHECK, st.fOn ? BST_CHECKED : BST_UNCHECKED, 0);
     MarkFocusOf(hwnd);
 
-    hwnd = CreateChannelRowControl(hwndView, COL_SOLO, k, 0, "BUTTON", WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON, NULL);
+    hwnd = CreateChannelRowControl(hwndPane, COL_SOLO, k, 0, "BUTTON", WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON, NULL);
     if (!hwnd)
         return false;
+    if (st.fSolo)
+        SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
     MarkFocusOf(hwnd);
 
     char label[24];
     snprintf(label, sizeof label, "Channel %d", cr.channel + 1);
-    hwnd = CreateChannelRowControl(hwndView, COL_NAME, k, 0, "static", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, label);
+    hwnd = CreateChannelRowControl(hwndPane, COL_NAME, k, 0, "static", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, label);
     if (!hwnd)
         return false;
     SendMessageA(hwnd, WM_SETFONT, (WPARAM)hfont, TRUE);
 
-    hwnd = CreateChannelRowControl(hwndView, COL_INSTR, k, 0, "COMBOBOX",
+    hwnd = CreateChannelRowControl(hwndPane, COL_INSTR, k, 0, "COMBOBOX",
                                    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | CBS_DROPDOWNLIST, NULL);
     if (!hwnd)
         return false;
-    cr.fInstrFixed = FillInstrumentList(hwnd, getchannelinstr(&MidiInfo, cr.row, cr.channel));
+    FillInstrumentList(hwnd, getchannelinstr(&MidiInfo, cr.row, cr.channel));
     SendMessageA(hwnd, WM_SETFONT, (WPARAM)hfont, TRUE);
     SendMessageA(hwnd, CB_SETITEMHEIGHT, (WPARAM)-1, 14);
 
-    hwnd = CreateChannelRowControl(hwndView, COL_VOL, k, 0, TRACKBAR_CLASSA, WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, "");
+    hwnd = CreateChannelRowControl(hwndPane, COL_VOL, k, 0, TRACKBAR_CLASSA, WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, "");
     if (!hwnd)
         return false;
     SetUpSlider(hwnd, getchannelvol(&MidiInfo, cr.row, cr.channel));
 
-    hwnd = CreateChannelRowControl(hwndView, COL_BAL, k, 0, TRACKBAR_CLASSA, WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, "");
+    hwnd = CreateChannelRowControl(hwndPane, COL_BAL, k, 0, TRACKBAR_CLASSA, WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, "");
     if (!hwnd)
         return false;
     SetUpSlider(hwnd, getchannelbal(&MidiInfo, cr.row, cr.channel));
     return true;
+}
+
+// Makes a row's controls from its state; false when one cannot be made.
+static bool BuildEntry(int entry)
+{
+    RowState& st = StateOf(entry);
+    if (st.fBuilt)
+        return true;
+    if (!(entry >= 0 ? BuildRow(hwndRows, entry) : BuildChannelRow(hwndRows, -1 - entry)))
+        return false;
+    st.fBuilt = true;
+    if (st.fSoloDisabled || (entry < 0 && !IsOn(chanRows[-1 - entry].row)))
+        ApplyEnabled(entry);
+    return true;
+}
+
+// Gives every line in sight its controls, and its enabled states where they changed out of
+// sight; false when a control cannot be made.
+static bool BuildLinesInSight(void)
+{
+    int lines = GetTrackViewLineCount();
+    int last = nScrollPos + LinesInSight();
+    // The first line always: the keyboard starts there, even in a view too low to show it.
+    for (int line = nScrollPos > 0 ? nScrollPos : 0; line < lines && (line < last || line == 0); line++) {
+        int entry = EntryOnLine(line);
+        if (!BuildEntry(entry))
+            return false;
+        if (StateOf(entry).fStale)
+            ApplyEnabled(entry);
+    }
+    return true;
+}
+
+static void MoveBuiltRows(void)
+{
+    int n = items + nChanRows;
+    HDWP defer = BeginDeferWindowPos(ROW_COLUMNS * n);
+    for (int f = 0; f < n; f++) {
+        if (!rowState[f].fBuilt)
+            continue;
+        int entry = viewOrder[f];
+        UINT flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+        if (entry < 0)
+            flags |= fChannelsShown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
+        for (int column = 0; column < ROW_COLUMNS; column++) {
+            HWND hwnd = EntryControl(entry, column);
+            RowRect rc = EntryControlRect(entry, column);
+            if (hwnd && defer)
+                defer = DeferWindowPos(defer, hwnd, NULL, rc.x, rc.y, 0, 0, flags);
+        }
+    }
+    if (defer)
+        EndDeferWindowPos(defer);
+}
+
+void PlaceTrackViewRows(void)
+{
+    if (!hwndRows)
+        return;
+    int base = PaneBaseFor(nPaneBase, nScrollPos, LinesInSight(), GetTrackViewLineCount());
+    if (base != nPaneBase) {
+        nPaneBase = base;
+        MoveBuiltRows();
+    }
+    SetWindowPos(hwndRows, NULL, 0, ROW_PITCH * (nPaneBase - nScrollPos), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    BuildLinesInSight();
+}
+
+static LARGE_INTEGER Now(void)
+{
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t;
+}
+
+bool BuildTrackViewRowsInBackground(void)
+{
+    LARGE_INTEGER freq, start = Now();
+    QueryPerformanceFrequency(&freq);
+    // A slice short enough that a click waiting behind it is not felt.
+    LONGLONG slice = freq.QuadPart / 125;
+    int n = items + nChanRows;
+    while (nNextToBuild < n) {
+        if (!BuildEntry(viewOrder[nNextToBuild]))
+            return false;   // what could not be made is made when it comes into sight, or not at all
+        nNextToBuild++;
+        if (Now().QuadPart - start.QuadPart >= slice)
+            break;
+    }
+    return nNextToBuild < n;
 }
 
 static bool DestroyWindows(HWND* hwnds)
@@ -386,25 +613,29 @@ static bool DestroyRows(int nRows)
             rowControls[column][row] = hwnds[column];
         if (!ok)
             return false;
-        fInstrFixed[row] = false;
     }
     for (int k = 0; k < nChanRows; k++)
         if (!DestroyWindows(chanRows[k].hwnd))
             return false;
     nChanRows = 0;
+    nPlannedRows = 0;
     return true;
 }
 
-// Lays out the channel rows of the song record: which there are, and the view order.
-static void PlanChannelRows(int nRows)
+// Lays out the rows of the song record: the channel rows there are, the view order, and each
+// row's state as a load leaves it (on, no solo, everything enabled but a fixed list).
+static void PlanRows(int nRows)
 {
     nChanRows = 0;
     nSoloEntry = -1;
+    nNextToBuild = 0;
     for (int row = 0; row < nRows; row++) {
         firstChanRow[row] = nChanRows;
         fTrackSwapped[row] = false;
         chanSwapped[row] = 0;
-        viewOrder[row + nChanRows] = row;
+        int f = row + nChanRows;
+        viewOrder[f] = row;
+        rowState[f] = RowState{false, true, false, false, InstrumentListFor(getinstr(&MidiInfo, row)) != INSTRLIST_PROGRAMS, false};
         unsigned channels = getchannels(&MidiInfo, row);
         for (int ch = 0; ch < 16; ch++) {
             if (!(channels & (1u << ch)) || nChanRows >= MAX_CHANNEL_ROWS)
@@ -412,46 +643,79 @@ static void PlanChannelRows(int nRows)
             ChannelRow& cr = chanRows[nChanRows];
             cr.row = row;
             cr.channel = ch;
-            cr.fInstrFixed = false;
-            cr.fSoloDisabled = false;
             for (HWND& h : cr.hwnd)
                 h = NULL;
-            viewOrder[row + 1 + nChanRows] = -1 - nChanRows;
+            f = row + 1 + nChanRows;
+            viewOrder[f] = -1 - nChanRows;
+            bool fixed = InstrumentListFor(getchannelinstr(&MidiInfo, row, ch)) != INSTRLIST_PROGRAMS;
+            rowState[f] = RowState{false, true, false, false, fixed, false};
             nChanRows++;
         }
     }
     firstChanRow[nRows] = nChanRows;
+    nPlannedRows = nRows;
+}
+
+// The pane's only work is to pass its controls' notifications on to the view.
+static LRESULT CALLBACK TrackRowsWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_NOTIFY:
+        return SendMessageA(GetParent(hwnd), msg, wParam, lParam);
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+static bool CreateRowPane(HWND hwndTrackView)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = TrackRowsWndProc;
+    wc.hInstance = hInst;
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)GetStockObject(LTGRAY_BRUSH);   // as the view's own
+    wc.lpszClassName = szRowPaneClass;
+    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return false;
+    // Wide enough for any view; the view clips it.
+    hwndRows = CreateWindowExA(0, szRowPaneClass, NULL, WS_CHILD | WS_VISIBLE, 0, 0, 4096, PANE_LINES * ROW_PITCH,
+                               hwndTrackView, NULL, hInst, NULL);
+    return hwndRows != NULL;
 }
 
 int InsertTrackViewItems(HWND hwndTrackView)
 {
     ShowWindow(hwndTrackView, SW_HIDE);
-    if (!DestroyRows(items))
+    KillTimer(hwndTrackView, TRACKVIEW_BUILD_TIMER);
+    if (!DestroyRows(nPlannedRows))
         return 0;
     items = 0;
+    if (!hwndRows && !CreateRowPane(hwndTrackView))
+        return 0;
 
     int n = getnumtracks(&MidiInfo);
     if (n > MAX_ROWS)
         n = MAX_ROWS;
-    PlanChannelRows(n);
-    for (int row = 0; row < n; row++) {
-        bool built = BuildRow(hwndTrackView, row);
-        for (int k = firstChanRow[row]; built && k < firstChanRow[row + 1]; k++)
-            built = BuildChannelRow(hwndTrackView, k);
-        if (!built) {
-            // Rows of a failed build are not counted, so no later load would remove them.
-            DestroyRows(row + 1);
-            return 0;
-        }
-    }
-
+    PlanRows(n);
     items = n;
+    nPaneBase = 0;
     ResetTrackViewScroll(hwndTrackView);
+    SetWindowPos(hwndRows, NULL, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!BuildLinesInSight()) {
+        // Rows of a failed build are not counted, so no later load would remove them.
+        DestroyRows(n);
+        items = 0;
+        return 0;
+    }
+    if (items + nChanRows > 0)
+        SetTimer(hwndTrackView, TRACKVIEW_BUILD_TIMER, 20, NULL);
+
     ShowWindow(hwndTrackView, SW_SHOWNORMAL);
     ShowWindow(hwndTrackViewSt, SW_SHOWNORMAL);
     InvalidateRect(hwndTrackViewSt, NULL, TRUE);
     // Ready for the keyboard: Tab goes on from here.
-    if (n > 0)
+    if (n > 0 && hwndOn[0])
         SetFocus(hwndOn[0]);
     return 1;
 }
@@ -467,35 +731,20 @@ void ShowTrackViewChannels(HWND hwndTrackView, bool fShow)
     int topLine = topEntry >= 0 ? LineOfTrackRow(topEntry) : fShow ? EntryOfChannelRow(-1 - topEntry)
                                                                    : chanRows[-1 - topEntry].row;
     SetTrackViewTop(hwndTrackView, topLine);
-
-    HDWP defer = BeginDeferWindowPos(ROW_COLUMNS * GetTrackViewLineCount());
-    for (int row = 0; row < items; row++) {
-        for (int column = 0; column < ROW_COLUMNS; column++) {
-            RowRect rc = RowControlRect(column, LineOfTrackRow(row) - nScrollPos);
-            if (defer)
-                defer = DeferWindowPos(defer, rowControls[column][row], NULL, rc.x, rc.y, 0, 0,
-                                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-    }
-    for (int k = 0; k < nChanRows; k++) {
-        for (int column = 0; column < ROW_COLUMNS; column++) {
-            HWND hwnd = chanRows[k].hwnd[column];
-            RowRect rc = ChannelRowControlRect(column, fShow ? EntryOfChannelRow(k) - nScrollPos : 0);
-            UINT flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (fShow ? SWP_SHOWWINDOW : SWP_HIDEWINDOW);
-            if (defer)
-                defer = DeferWindowPos(defer, hwnd, NULL, rc.x, rc.y, 0, 0, flags);
-        }
-    }
-    if (defer)
-        EndDeferWindowPos(defer);
+    MoveBuiltRows();
+    PlaceTrackViewRows();
     // A channel row's control that had the focus gives it to its track's On box.
     HWND focus = GetFocus();
-    if (!fShow && focus && IsChild(hwndTrackView, focus)) {
-        while (GetParent(focus) != hwndTrackView)
+    if (!fShow && focus && hwndRows && IsChild(hwndRows, focus)) {
+        while (GetParent(focus) != hwndRows)
             focus = GetParent(focus);
         int id = GetDlgCtrlID(focus);
-        if (IsChannelRowId(id) && ChannelRowOfId(id) < nChanRows)
-            SetFocus(hwndOn[chanRows[ChannelRowOfId(id)].row]);
+        if (IsChannelRowId(id) && ChannelRowOfId(id) < nChanRows) {
+            int row = chanRows[ChannelRowOfId(id)].row;
+            ShowTrackViewRow(LineOfTrackRow(row));
+            if (hwndOn[row])
+                SetFocus(hwndOn[row]);
+        }
     }
     InvalidateRect(hwndTrackView, NULL, TRUE);
 }
@@ -512,8 +761,13 @@ int GetRowName(int row, char* buf, int size)
     if (!buf || size <= 0)
         return 0;
     buf[0] = '\0';
-    if (row < 0 || row >= items || !hwndName[row])
+    if (row < 0 || row >= items)
         return 0;
+    if (!hwndName[row]) {
+        // Not made yet, so not typed in: the song's own name.
+        lstrcpynA(buf, gettrackname(&MidiInfo, row), size);
+        return lstrlenA(buf);
+    }
 
     // EM_GETLINE takes the buffer's capacity in its first word and does not terminate.
     char line[1024];
@@ -540,11 +794,6 @@ static void ToggleTrack(int row)
     fTrackSwapped[row] = !fTrackSwapped[row];
 }
 
-static bool IsChecked(HWND hwnd)
-{
-    return SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 // Channels of track row `row` that the solo leaves audible.
 static unsigned AudibleBySolo(int row)
 {
@@ -565,9 +814,9 @@ static void SyncChannels(int row)
         return;
     unsigned on = 0;
     for (int k = firstChanRow[row]; k < firstChanRow[row + 1]; k++)
-        if (IsChecked(chanRows[k].hwnd[COL_ON]))
+        if (IsOn(-1 - k))
             on |= 1u << chanRows[k].channel;
-    unsigned silenced = SilencedChannels(notes, IsChecked(hwndOn[row]), on, AudibleBySolo(row));
+    unsigned silenced = SilencedChannels(notes, IsOn(row), on, AudibleBySolo(row));
     unsigned wanted = silenced ^ (fTrackSwapped[row] ? notes : 0);
     bool whole;
     unsigned swap = ChannelsToSwap(notes, chanSwapped[row], wanted, &whole);
@@ -579,31 +828,15 @@ static void SyncChannels(int row)
 // A track that is off grays its channel rows' On boxes; they keep their marks.
 static void EnableChannelOnBoxes(int row)
 {
-    bool trackOn = IsChecked(hwndOn[row]);
     for (int k = firstChanRow[row]; k < firstChanRow[row + 1]; k++)
-        EnableWindow(chanRows[k].hwnd[COL_ON], trackOn && !chanRows[k].fSoloDisabled);
+        ShowEnabled(-1 - k);
 }
 
-static void EnableRowControls(int row, bool fEnable)
+// A row's controls but its Solo button, as a solo elsewhere leaves them.
+static void EnableRowControls(int entry, bool fEnable)
 {
-    EnableWindow(hwndOn[row], fEnable);
-    EnableWindow(hwndName[row], fEnable);
-    if (!fInstrFixed[row])
-        EnableWindow(hwndInstr[row], fEnable);
-    EnableWindow(hwndVol[row], fEnable);
-    EnableWindow(hwndBal[row], fEnable);
-}
-
-static void EnableChannelRowControls(int k, bool fEnable)
-{
-    ChannelRow& cr = chanRows[k];
-    cr.fSoloDisabled = !fEnable;
-    EnableWindow(cr.hwnd[COL_ON], fEnable && IsChecked(hwndOn[cr.row]));
-    EnableWindow(cr.hwnd[COL_NAME], fEnable);
-    if (!cr.fInstrFixed)
-        EnableWindow(cr.hwnd[COL_INSTR], fEnable);
-    EnableWindow(cr.hwnd[COL_VOL], fEnable);
-    EnableWindow(cr.hwnd[COL_BAL], fEnable);
+    StateOf(entry).fSoloDisabled = !fEnable;
+    ShowEnabled(entry);
 }
 
 // A click on the Solo button of view-order entry `clicked`: track rows and channel rows take
@@ -614,26 +847,22 @@ static void OnSoloClicked(int clicked)
     static SoloPlan plan;
     int n = items + nChanRows;
     for (int f = 0; f < n; f++) {
-        rows[f].fOn = IsChecked(EntryControl(viewOrder[f], COL_ON));
-        rows[f].fSolo = IsChecked(EntryControl(viewOrder[f], COL_SOLO));
+        rows[f].fOn = IsOn(viewOrder[f]);
+        rows[f].fSolo = IsSolo(viewOrder[f]);
     }
     PlanSolo(rows, n, clicked, &plan);
 
-    SendMessageA(EntryControl(viewOrder[clicked], COL_SOLO), BM_SETCHECK, plan.fClickedSolo ? BST_CHECKED : BST_UNCHECKED, 0);
+    SetSoloMark(viewOrder[clicked], plan.fClickedSolo);
     if (plan.nUnchecked >= 0)
-        SendMessageA(EntryControl(viewOrder[plan.nUnchecked], COL_SOLO), BM_SETCHECK, BST_UNCHECKED, 0);
+        SetSoloMark(viewOrder[plan.nUnchecked], false);
     nSoloEntry = plan.fClickedSolo ? clicked : -1;
     for (int i = 0; i < plan.nSteps; i++) {
         const SoloStep& step = plan.steps[i];
         int entry = viewOrder[step.row];
-        if (entry >= 0) {
-            if (step.enable != ROW_KEEP)
-                EnableRowControls(entry, step.enable == ROW_ENABLE);
-            if (step.fToggle)
-                ToggleTrack(entry);
-        } else if (step.enable != ROW_KEEP) {
-            EnableChannelRowControls(-1 - entry, step.enable == ROW_ENABLE);
-        }
+        if (step.enable != ROW_KEEP)
+            EnableRowControls(entry, step.enable == ROW_ENABLE);
+        if (entry >= 0 && step.fToggle)
+            ToggleTrack(entry);
     }
     for (int row = 0; row < items; row++)
         SyncChannels(row);
@@ -641,7 +870,7 @@ static void OnSoloClicked(int clicked)
 
 static void OnInstrumentChosen(int row, HWND hwndBox)
 {
-    if (fInstrFixed[row])
+    if (StateOf(row).fInstrFixed)
         return;
     LRESULT sel = SendMessageA(hwndBox, CB_GETCURSEL, 0, 0);
     if (!IsApplicableValue((long)sel))
@@ -651,6 +880,13 @@ static void OnInstrumentChosen(int row, HWND hwndBox)
     mcimidiChange();
 }
 
+// A row without controls yet keeps its mark itself: what the box would do on a click.
+static void FlipUnbuiltOnMark(int entry)
+{
+    if (!EntryControl(entry, COL_ON))
+        StateOf(entry).fOn = !StateOf(entry).fOn;
+}
+
 static void OnChannelRowCommand(int k, int column, int code, HWND hwndCtl)
 {
     if (k >= nChanRows)
@@ -658,6 +894,7 @@ static void OnChannelRowCommand(int k, int column, int code, HWND hwndCtl)
     ChannelRow& cr = chanRows[k];
     switch (column) {
     case COL_ON:
+        FlipUnbuiltOnMark(-1 - k);
         SyncChannels(cr.row);
         mcimidiChange();
         break;
@@ -666,7 +903,7 @@ static void OnChannelRowCommand(int k, int column, int code, HWND hwndCtl)
         mcimidiChange();
         break;
     case COL_INSTR:
-        if (code == CBN_SELCHANGE && !cr.fInstrFixed) {
+        if (code == CBN_SELCHANGE && !StateOf(-1 - k).fInstrFixed) {
             LRESULT sel = SendMessageA(hwndCtl, CB_GETCURSEL, 0, 0);
             if (!IsApplicableValue((long)sel))
                 return;
@@ -691,6 +928,7 @@ void OnRowCommand(HWND, int id, int code, HWND hwndCtl)
     switch (ColumnOfId(id)) {
     case COL_ON:
         // The box flips its own mark; each message swaps the track between muted and not.
+        FlipUnbuiltOnMark(row);
         ToggleTrack(row);
         SyncChannels(row);
         EnableChannelOnBoxes(row);

@@ -192,8 +192,8 @@ static void ScrollTrackViewTo(HWND hwnd, int target)
     nScrollPos = ClampScrollPos(target, nRange);
     nScroll = oldPos - nScrollPos;
     SetScrollPos(hwnd, SB_VERT, nScrollPos, TRUE);
-    // Moves the row controls with the contents; a positive step moves them down.
-    ScrollWindow(hwnd, 0, ROW_PITCH * nScroll, NULL, NULL);
+    // The rows move as one pane: a positive step moves them down.
+    PlaceTrackViewRows();
 }
 
 static LRESULT OnTrackViewScroll(HWND hwnd, WPARAM wParam)
@@ -222,7 +222,8 @@ static bool IsInTrackView(HWND hwnd)
 // The row control a window belongs to (itself, or a part of it such as a list's edit).
 static HWND RowControlOf(HWND hwnd)
 {
-    while (hwnd && GetParent(hwnd) != hwndTheView)
+    HWND pane = TrackViewRowPane();
+    while (hwnd && GetParent(hwnd) != pane)
         hwnd = GetParent(hwnd);
     return hwnd;
 }
@@ -284,6 +285,13 @@ void SetTrackViewTop(HWND hwnd, int line)
     SetScrollPos(hwnd, SB_VERT, nScrollPos, TRUE);
 }
 
+static LRESULT OnTrackViewTimer(HWND hwnd, WPARAM id)
+{
+    if (id == TRACKVIEW_BUILD_TIMER && !BuildTrackViewRowsInBackground())
+        KillTimer(hwnd, TRACKVIEW_BUILD_TIMER);
+    return 0;
+}
+
 LRESULT CALLBACK TrackViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -300,6 +308,8 @@ LRESULT CALLBACK TrackViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_HSCROLL:
         OnRowSlider(hwnd, LOWORD(wParam), (HWND)lParam);
         break;
+    case WM_TIMER:
+        return OnTrackViewTimer(hwnd, wParam);
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }

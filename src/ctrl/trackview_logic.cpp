@@ -113,3 +113,13 @@ int ScrollPosToShow(int row, int pos, int nVisible, int range)
         pos = row - nVisible + 1;
     return ClampScrollPos(pos, range);
 }
+
+int PaneBaseFor(int base, int top, int sight, int lines)
+{
+    if (top >= base && top + sight <= base + PANE_LINES)
+        return base;
+    int centred = top + sight / 2 - PANE_LINES / 2;
+    if (centred > lines - PANE_LINES)
+        centred = lines - PANE_LINES;
+    return centred > 0 ? centred : 0;
+}

@@ -215,7 +215,7 @@ TEST_F(Heard, ChannelRowsOfAFormat0SongChooseWhatIsExported)
     ASSERT_TRUE(p);
     ASSERT_TRUE(p->Command(IDM_STOP));
     ASSERT_EQ(p->Rows(), 1);
-    auto channelRow = [&](int column, int k) { return GetDlgItem(p->TrackView(), ChannelRowControlId(column, k)); };
+    auto channelRow = [&](int column, int k) { return GetDlgItem(p->RowPane(), ChannelRowControlId(column, k)); };
     ASSERT_TRUE(channelRow(COL_ON, 2));
     const TonePart &beat = song.tracks[0], &off = song.tracks[1], &held = song.tracks[2];
 

@@ -434,12 +434,16 @@ HWND Player::Header() const
     return FindWindowExA(main_, NULL, "Static", NULL);
 }
 
-HWND Player::Row(int column, int row) const
+HWND Player::RowPane() const
 {
     HWND view = TrackView();
-    if (!view)
-        return NULL;
-    return GetDlgItem(view, 100 * column + row);
+    return view ? FindWindowExA(view, NULL, "TrackRows", NULL) : NULL;
+}
+
+HWND Player::Row(int column, int row) const
+{
+    HWND pane = RowPane();
+    return pane ? GetDlgItem(pane, 100 * column + row) : NULL;
 }
 
 RECT Player::Rect() const

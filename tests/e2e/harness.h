@@ -81,6 +81,7 @@ public:
     HWND Logo() const;
     HWND TrackView() const;
     HWND Header() const;
+    HWND RowPane() const;                  // the track view's window that carries the rows
     HWND Row(int column, int row) const;   // control 100 x column + row of the track view
 
     std::string Title() const { return WindowText(main_); }

@@ -36,11 +36,12 @@ protected:
         return p;
     }
 
+    // A row whose controls are not made yet stands nowhere.
     int RowTop(Player* p, int row) const
     {
-        RECT r;
-        GetWindowRect(p->Row(0, row), &r);
-        return r.top;
+        RECT r = {};
+        HWND box = p->Row(0, row);
+        return box && GetWindowRect(box, &r) ? r.top : INT_MIN;
     }
 
     // The row standing at the top of the view.

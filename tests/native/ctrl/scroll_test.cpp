@@ -100,3 +100,25 @@ TEST(ScrollAfterResize, GrowingViewShowsNoEmptySpaceBelowTheLastRowWhileRowsAreH
         EXPECT_EQ(ScrollRangeAfterResize(c.nTracks, c.nVisible), c.rangeAfter);
     }
 }
+
+TEST(RowPane, KeepsItsBaseWhileTheLinesInSightFitAndMovesItOnlyWhenTheyLeave)
+{
+    struct Case { int base, top, sight, lines, baseAfter; };
+    const Case cases[] = {
+        {0, 0, 14, 500, 0},                 // a list shorter than the pane never moves it
+        {0, 486, 14, 500, 0},
+        {0, 1486, 14, 1700, 0},             // the last lines the pane holds
+        {0, 1487, 14, 1700, 200},           // one further: as far as the list's end allows
+        {200, 10, 14, 1700, 0},             // back near the top
+        {200, 900, 14, 1700, 200},          // inside: stays
+        {0, 2000, 14, 4000, 1257},          // a long list: the lines in sight near the middle
+        {0, 5, 0, 10, 0},                   // nothing in sight
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "base " << c.base << ", lines " << c.top << "+" << c.sight << " of " << c.lines);
+        int base = PaneBaseFor(c.base, c.top, c.sight, c.lines);
+        EXPECT_EQ(base, c.baseAfter);
+        EXPECT_LE(base, c.top);
+        EXPECT_LE(c.top + c.sight, base + PANE_LINES);
+    }
+}

@@ -60,7 +60,7 @@ TEST_F(ChannelRows, StandUnderTheirTrackWithLabelListAndSliders)
 {
     EXPECT_EQ(GetChannelRowCount(), 2);
     EXPECT_EQ(GetTrackViewLineCount(), 4);
-    EXPECT_EQ(DirectChildren(view), 4 * 6);
+    EXPECT_EQ(DirectChildren(TrackViewRowPane()), 4 * 6);
     char text[32] = "";
     GetWindowTextA(Channel(0, COL_NAME), text, sizeof text);
     EXPECT_STREQ(text, "Channel 3");
@@ -68,10 +68,10 @@ TEST_F(ChannelRows, StandUnderTheirTrackWithLabelListAndSliders)
     EXPECT_STREQ(text, "Channel 4");
     for (int column = 0; column < ROW_COLUMNS; column++) {
         RowRect want = ChannelRowControlRect(column, 2);
-        RECT rc = RectInParent(Channel(1, column));
+        RECT rc = RectInView(Channel(1, column));
         EXPECT_EQ(rc.left, want.x) << column;
         EXPECT_EQ(rc.top, want.y) << column;
-        EXPECT_EQ(RectInParent(hwndOn[1]).top, RowControlRect(COL_ON, 3).y);
+        EXPECT_EQ(RectInView(hwndOn[1]).top, RowControlRect(COL_ON, 3).y);
     }
     EXPECT_EQ(SendMessageA(Channel(0, COL_INSTR), CB_GETCOUNT, 0, 0), 128);
     EXPECT_EQ(SendMessageA(Channel(0, COL_INSTR), CB_GETCURSEL, 0, 0), 0);   // no program change
@@ -152,10 +152,10 @@ TEST_F(ChannelRows, HiddenRowsLetTheTracksMoveUp)
     EXPECT_FALSE(TrackViewChannelsShown());
     EXPECT_EQ(GetTrackViewLineCount(), 2);
     EXPECT_FALSE(IsWindowVisible(Channel(0, COL_ON)));
-    EXPECT_EQ(RectInParent(hwndOn[1]).top, RowControlRect(COL_ON, 1).y);
+    EXPECT_EQ(RectInView(hwndOn[1]).top, RowControlRect(COL_ON, 1).y);
     ShowTrackViewChannels(view, true);
     EXPECT_TRUE(IsWindowVisible(Channel(1, COL_BAL)));
-    EXPECT_EQ(RectInParent(hwndOn[1]).top, RowControlRect(COL_ON, 3).y);
+    EXPECT_EQ(RectInView(hwndOn[1]).top, RowControlRect(COL_ON, 3).y);
 }
 
 }  // namespace

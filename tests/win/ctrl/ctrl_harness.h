@@ -118,6 +118,15 @@ inline RECT RectInParent(HWND hwnd)
     return rc;
 }
 
+// A row control's rectangle in the track view's client coordinates, where the user sees it.
+inline RECT RectInView(HWND hwnd)
+{
+    RECT rc = {};
+    GetWindowRect(hwnd, &rc);
+    MapWindowPoints(HWND_DESKTOP, TheStage().hwndView, (POINT*)&rc, 2);
+    return rc;
+}
+
 inline int DirectChildren(HWND hwnd)
 {
     int n = 0;

@@ -72,7 +72,7 @@ protected:
     void Command(int column, int row, int code = BN_CLICKED)
     {
         int id = RowControlId(column, row);
-        SendMessageA(view, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)GetDlgItem(view, id));
+        SendMessageA(view, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)GetDlgItem(TrackViewRowPane(), id));
     }
     // The image the song layer makes from before with the same edits.
     static smf::Bytes Edited(smf::Bytes before, std::initializer_list<std::pair<int, std::pair<int, int>>> edits)
@@ -88,7 +88,7 @@ TEST_F(TrackRows, OneRowOfSixControlsPerListedTrack)
     Load(Band());
     EXPECT_EQ(GetTrackViewRowCount(), 6);
     EXPECT_EQ(GetChannelRowCount(), 2);           // under the mixed track, row 3
-    EXPECT_EQ(DirectChildren(view), 36 + 12);
+    EXPECT_EQ(DirectChildren(TrackViewRowPane()), 36 + 12);
     EXPECT_TRUE(IsWindowVisible(view));
     EXPECT_TRUE(IsWindowVisible(hwndTrackViewSt));
 
@@ -97,12 +97,12 @@ TEST_F(TrackRows, OneRowOfSixControlsPerListedTrack)
     HWND* handles[ROW_COLUMNS] = {hwndOn, hwndOnly, hwndName, hwndInstr, hwndVol, hwndBal};
     for (int row = 0; row < 6; row++) {
         for (int column = 0; column < ROW_COLUMNS; column++) {
-            HWND hwnd = GetDlgItem(view, 100 * column + row);
+            HWND hwnd = GetDlgItem(TrackViewRowPane(), 100 * column + row);
             ASSERT_NE(hwnd, nullptr) << column << "/" << row;
             EXPECT_EQ(hwnd, handles[column][row]);
             EXPECT_STRCASEEQ(ClassOf(hwnd).c_str(), classes[column]);
             RowRect want = RowControlRect(column, row <= 3 ? row : row + 2);
-            RECT rc = RectInParent(hwnd);
+            RECT rc = RectInView(hwnd);
             EXPECT_EQ(rc.left, want.x) << column << "/" << row;
             EXPECT_EQ(rc.top, want.y) << column << "/" << row;
             EXPECT_EQ(rc.right - rc.left, want.cx) << column << "/" << row;
@@ -124,7 +124,7 @@ TEST_F(TrackRows, OneRowOfSixControlsPerListedTrack)
         EXPECT_EQ(SendMessageA(hwndBal[row], TBM_GETRANGEMAX, 0, 0), 127);
     }
     EXPECT_EQ(hwndOn[6], nullptr);
-    EXPECT_EQ(GetDlgItem(view, 6), nullptr);
+    EXPECT_EQ(GetDlgItem(TrackViewRowPane(), 6), nullptr);
 }
 
 TEST_F(TrackRows, ShowTheSongRecord)
@@ -441,7 +441,7 @@ TEST_F(TrackRows, NextSongReplacesEveryRow)
     Load(one);
     EXPECT_FALSE(IsWindow(old));
     EXPECT_EQ(GetTrackViewRowCount(), 1);
-    EXPECT_EQ(DirectChildren(view), 6);
+    EXPECT_EQ(DirectChildren(TrackViewRowPane()), 6);
     EXPECT_EQ(WindowText(hwndName[0]), "Solo flute");
     EXPECT_TRUE(Checked(hwndOn[0]));
     EXPECT_FALSE(Checked(hwndOnly[0]));
@@ -457,7 +457,7 @@ TEST_F(TrackRows, SongWithoutListedTracksShowsAnEmptyView)
     tempoOnly.Add(smf::Track().Tempo(0, 500000).End());
     Load(tempoOnly);
     EXPECT_EQ(GetTrackViewRowCount(), 0);
-    EXPECT_EQ(DirectChildren(view), 0);
+    EXPECT_EQ(DirectChildren(TrackViewRowPane()), 0);
     EXPECT_TRUE(IsWindowVisible(view));
     EXPECT_TRUE(IsWindowVisible(hwndTrackViewSt));
     EXPECT_EQ(nRange, 0);
@@ -491,14 +491,14 @@ TEST_F(TrackRows, FailedBuildLeavesNoControlsBehind)
     UnhookWindowsHookEx(hFailHook);
 
     EXPECT_EQ(built, 0);
-    EXPECT_EQ(DirectChildren(view), 0);
+    EXPECT_EQ(DirectChildren(TrackViewRowPane()), 0);
     EXPECT_FALSE(IsWindowVisible(view));
     EXPECT_EQ(GetTrackViewRowCount(), 0);
     for (int row = 0; row < 3; row++)
         EXPECT_EQ(hwndOn[row], nullptr) << row;
 
     ASSERT_EQ(InsertTrackViewItems(view), 1);
-    EXPECT_EQ(DirectChildren(view), 36 + 12);
+    EXPECT_EQ(DirectChildren(TrackViewRowPane()), 36 + 12);
     EXPECT_TRUE(IsWindowVisible(view));
 }
 
