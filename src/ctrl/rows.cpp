@@ -497,14 +497,33 @@ static bool BuildChannelRow(HWND hwndPane, int k)
     return true;
 }
 
+static bool DestroyWindows(HWND* hwnds)
+{
+    for (int column = 0; column < ROW_COLUMNS; column++) {
+        HWND& hwnd = hwnds[column];
+        if (hwnd && IsWindow(hwnd) && !DestroyWindow(hwnd))
+            return false;
+        hwnd = NULL;
+    }
+    return true;
+}
+
 // Makes a row's controls from its state; false when one cannot be made.
 static bool BuildEntry(int entry)
 {
     RowState& st = StateOf(entry);
     if (st.fBuilt)
         return true;
-    if (!(entry >= 0 ? BuildRow(hwndRows, entry) : BuildChannelRow(hwndRows, -1 - entry)))
+    if (!(entry >= 0 ? BuildRow(hwndRows, entry) : BuildChannelRow(hwndRows, -1 - entry))) {
+        // What was made goes again, so a later try does not leave it behind.
+        HWND hwnds[ROW_COLUMNS];
+        for (int column = 0; column < ROW_COLUMNS; column++)
+            hwnds[column] = EntryControl(entry, column);
+        DestroyWindows(hwnds);
+        for (int column = 0; column < ROW_COLUMNS; column++)
+            (entry >= 0 ? rowControls[column][entry] : chanRows[-1 - entry].hwnd[column]) = NULL;
         return false;
+    }
     st.fBuilt = true;
     if (st.fSoloDisabled || (entry < 0 && !IsOn(chanRows[-1 - entry].row)))
         ApplyEnabled(entry);
@@ -588,16 +607,6 @@ bool BuildTrackViewRowsInBackground(void)
     return nNextToBuild < n;
 }
 
-static bool DestroyWindows(HWND* hwnds)
-{
-    for (int column = 0; column < ROW_COLUMNS; column++) {
-        HWND& hwnd = hwnds[column];
-        if (hwnd && IsWindow(hwnd) && !DestroyWindow(hwnd))
-            return false;
-        hwnd = NULL;
-    }
-    return true;
-}
 
 // Destroys the controls of rows 0..nRows-1 and of every channel row, in row order and, within
 // a row, column order. Handles of controls already gone (destroyed with their parent) are
@@ -691,6 +700,8 @@ int InsertTrackViewItems(HWND hwndTrackView)
     if (!DestroyRows(nPlannedRows))
         return 0;
     items = 0;
+    if (hwndRows && !IsWindow(hwndRows))
+        hwndRows = NULL;
     if (!hwndRows && !CreateRowPane(hwndTrackView))
         return 0;
 
