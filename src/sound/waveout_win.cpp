@@ -22,6 +22,10 @@ static bool BufferQueued[WAVE_MAX_BUFFERS];
 static int nextBuffer;
 static int64_t writtenFrames;
 static int nWrittenSinceFlush;     // a queue runs dry only once it was full
+// A new stream is held until its queue is full: started on its first buffer, it played a
+// few frames, ran dry for some 30 ms while the sound system's threads came up, and a play's
+// first note was heard twice.
+static bool fStreamStarted;
 
 static BOOL CALLBACK InitLock(PINIT_ONCE, PVOID, PVOID*)
 {
@@ -69,6 +73,9 @@ BOOL WaveOpen(HANDLE hDone, int frames, int count)
     fmt.nAvgBytesPerSec = SOUND_RATE_HZ * 4;
     HWAVEOUT h = nullptr;
     const BOOL opened = waveOutOpen(&h, WAVE_MAPPER, &fmt, (DWORD_PTR)hDone, 0, CALLBACK_EVENT) == MMSYSERR_NOERROR;
+    fStreamStarted = false;
+    if (opened)
+        waveOutPause(h);
     if (opened)
         for (int i = 0; i < nBuffers; ++i) {
             memset(&Headers[i], 0, sizeof Headers[i]);
@@ -134,8 +141,13 @@ int16_t* WaveNextBuffer(int inFlight, bool* dry)
     for (int i = 0; i < nBuffers; ++i)
         if (BufferQueued[i] && !(*(volatile DWORD*)&Headers[i].dwFlags & WHDR_DONE))
             ++queued;
-    if (queued >= inFlight)
+    if (queued >= inFlight) {
+        if (!fStreamStarted) {
+            fStreamStarted = true;
+            waveOutRestart(hwo);
+        }
         return nullptr;
+    }
     // Every queued buffer done: the device ran out before this one.
     *dry = nWrittenSinceFlush >= inFlight && queued == 0;
     return Pcm[nextBuffer];
