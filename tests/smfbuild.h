@@ -135,4 +135,22 @@ public:
     }
 };
 
+// A format 1 song of `tracks` tracks named "Part 0".., each with one quarter of notes on
+// `channels` channels from its own number on, so that every track on several channels gets
+// its channel rows.
+inline File PartsSong(int tracks, int channels)
+{
+    File f(1, 96);
+    for (int t = 0; t < tracks; t++) {
+        Track tr;
+        tr.Name(0, "Part " + std::to_string(t));
+        for (int c = 0; c < channels; c++)
+            tr.NoteOn(0, (t + c) % 16, 60 + c, 90);
+        for (int c = 0; c < channels; c++)
+            tr.NoteOff(96, (t + c) % 16, 60 + c, 0);
+        f.Add(tr.End());
+    }
+    return f;
+}
+
 }  // namespace smf

@@ -42,21 +42,6 @@ static int Quiet(HWND, const char*, const char*, UINT)
     return IDOK;
 }
 
-static smf::Bytes ManyChannelsSong(int tracks, int channels)
-{
-    smf::File f(1, 96);
-    for (int t = 0; t < tracks; t++) {
-        smf::Track tr;
-        tr.Name(0, "Part " + std::to_string(t));
-        for (int c = 0; c < channels; c++)
-            tr.NoteOn(0, (t + c) % 16, 60 + c, 90);
-        for (int c = 0; c < channels; c++)
-            tr.NoteOff(96, (t + c) % 16, 60 + c, 0);
-        f.Add(tr.End());
-    }
-    return f.Bytes();
-}
-
 int main(int argc, char** argv)
 {
     int tracks = argc > 1 ? atoi(argv[1]) : 100;
@@ -81,7 +66,7 @@ int main(int argc, char** argv)
     HWND view = CreateTrackView(hInst, hWndMain);
     ShowWindow(hWndMain, SW_SHOWNOACTIVATE);
 
-    smf::Bytes song = ManyChannelsSong(tracks, channels);
+    smf::Bytes song = smf::PartsSong(tracks, channels).Bytes();
     pFileBuf = AllocFixed((DWORD)song.size() + 800);
     memcpy(pFileBuf, song.data(), song.size());
     dwFileBufSize = (DWORD)song.size();

@@ -508,6 +508,21 @@ static bool DestroyWindows(HWND* hwnds)
     return true;
 }
 
+// Destroys a row's controls and forgets them; false when one cannot be destroyed (the rest
+// are kept).
+static bool DestroyEntryWindows(int entry)
+{
+    if (entry < 0)
+        return DestroyWindows(chanRows[-1 - entry].hwnd);
+    HWND hwnds[ROW_COLUMNS];
+    for (int column = 0; column < ROW_COLUMNS; column++)
+        hwnds[column] = rowControls[column][entry];
+    bool ok = DestroyWindows(hwnds);
+    for (int column = 0; column < ROW_COLUMNS; column++)
+        rowControls[column][entry] = hwnds[column];
+    return ok;
+}
+
 // Makes a row's controls from its state; false when one cannot be made.
 static bool BuildEntry(int entry)
 {
@@ -515,13 +530,7 @@ static bool BuildEntry(int entry)
     if (st.fBuilt)
         return true;
     if (!(entry >= 0 ? BuildRow(hwndRows, entry) : BuildChannelRow(hwndRows, -1 - entry))) {
-        // What was made goes again, so a later try does not leave it behind.
-        HWND hwnds[ROW_COLUMNS];
-        for (int column = 0; column < ROW_COLUMNS; column++)
-            hwnds[column] = EntryControl(entry, column);
-        DestroyWindows(hwnds);
-        for (int column = 0; column < ROW_COLUMNS; column++)
-            (entry >= 0 ? rowControls[column][entry] : chanRows[-1 - entry].hwnd[column]) = NULL;
+        DestroyEntryWindows(entry);   // what was made goes, so a later try leaves nothing behind
         return false;
     }
     st.fBuilt = true;
@@ -613,18 +622,11 @@ bool BuildTrackViewRowsInBackground(void)
 // only forgotten.
 static bool DestroyRows(int nRows)
 {
-    for (int row = 0; row < nRows; row++) {
-        HWND hwnds[ROW_COLUMNS];
-        for (int column = 0; column < ROW_COLUMNS; column++)
-            hwnds[column] = rowControls[column][row];
-        bool ok = DestroyWindows(hwnds);
-        for (int column = 0; column < ROW_COLUMNS; column++)
-            rowControls[column][row] = hwnds[column];
-        if (!ok)
+    for (int row = 0; row < nRows; row++)
+        if (!DestroyEntryWindows(row))
             return false;
-    }
     for (int k = 0; k < nChanRows; k++)
-        if (!DestroyWindows(chanRows[k].hwnd))
+        if (!DestroyEntryWindows(-1 - k))
             return false;
     nChanRows = 0;
     nPlannedRows = 0;

@@ -74,15 +74,15 @@ BOOL WaveOpen(HANDLE hDone, int frames, int count)
     HWAVEOUT h = nullptr;
     const BOOL opened = waveOutOpen(&h, WAVE_MAPPER, &fmt, (DWORD_PTR)hDone, 0, CALLBACK_EVENT) == MMSYSERR_NOERROR;
     fStreamStarted = false;
-    if (opened)
+    if (opened) {
         waveOutPause(h);
-    if (opened)
         for (int i = 0; i < nBuffers; ++i) {
             memset(&Headers[i], 0, sizeof Headers[i]);
             Headers[i].lpData = (LPSTR)Pcm[i];
             Headers[i].dwBufferLength = (DWORD)(sizeof(int16_t) * 2 * nFrames);
             waveOutPrepareHeader(h, &Headers[i], sizeof Headers[i]);
         }
+    }
     LARGE_INTEGER f, c;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&c);
@@ -136,7 +136,7 @@ int16_t* WaveNextBuffer(int inFlight, bool* dry)
             return nullptr;
         return Pcm[0];
     }
-    // Buffers are played in turn, so the next one is still queued only when all are.
+    // Buffers are played in turn, so while fewer than all are queued the next one is free.
     int queued = 0;
     for (int i = 0; i < nBuffers; ++i)
         if (BufferQueued[i] && !(*(volatile DWORD*)&Headers[i].dwFlags & WHDR_DONE))

@@ -18,21 +18,12 @@ smf::File TwoParts()
     return f;
 }
 
-class ChannelRows : public ::testing::Test {
+class ChannelRows : public TrackViewTest {
 protected:
-    HWND view = NULL;
-
     void SetUp() override
     {
-        view = TheStage().hwndView;
-        ASSERT_NE(view, nullptr);
-        nMode = MODE_STOP;
-        if (!TrackViewChannelsShown())
-            ShowTrackViewChannels(view, true);
-        ASSERT_EQ(LoadImage(TwoParts().Bytes()), 1);
-        ASSERT_EQ(InsertTrackViewItems(view), 1);
-        fMidiChange = 0;
-        Reports().clear();
+        TrackViewTest::SetUp();
+        Load(TwoParts());
         before = Image();
     }
     void TearDown() override

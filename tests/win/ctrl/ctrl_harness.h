@@ -109,6 +109,30 @@ inline std::string ComboText(HWND hwnd, int index)
     return buf;
 }
 
+// A test of the rows in the shared track view: no song playing, channel rows shown, no
+// report left over. Load puts a song in as Open does, then forgets what the load changed.
+class TrackViewTest : public ::testing::Test {
+protected:
+    HWND view = NULL;
+
+    void SetUp() override
+    {
+        view = TheStage().hwndView;
+        ASSERT_NE(view, nullptr);
+        nMode = MODE_STOP;
+        if (!TrackViewChannelsShown())
+            ShowTrackViewChannels(view, true);
+        Reports().clear();
+    }
+    void Load(const smf::File& f)
+    {
+        ASSERT_EQ(LoadImage(f.Bytes()), 1);
+        ASSERT_EQ(InsertTrackViewItems(view), 1);
+        fMidiChange = 0;
+        Reports().clear();
+    }
+};
+
 // A child's rectangle in its parent's client coordinates.
 inline RECT RectInParent(HWND hwnd)
 {

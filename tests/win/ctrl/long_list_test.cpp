@@ -6,41 +6,9 @@ using namespace ctrltest;
 
 namespace {
 
-// tracks tracks, each with notes on `channels` channels from its own number on.
-smf::File PartsSong(int tracks, int channels)
-{
-    smf::File f(1, 96);
-    for (int t = 0; t < tracks; t++) {
-        smf::Track tr;
-        tr.Name(0, "Part " + std::to_string(t));
-        for (int c = 0; c < channels; c++)
-            tr.NoteOn(0, (t + c) % 16, 60 + c, 90);
-        for (int c = 0; c < channels; c++)
-            tr.NoteOff(96, (t + c) % 16, 60 + c, 0);
-        f.Add(tr.End());
-    }
-    return f;
-}
-
-class LongList : public ::testing::Test {
+class LongList : public TrackViewTest {
 protected:
-    HWND view = NULL;
-
-    void SetUp() override
-    {
-        view = TheStage().hwndView;
-        ASSERT_NE(view, nullptr);
-        nMode = MODE_STOP;
-        if (!TrackViewChannelsShown())
-            ShowTrackViewChannels(view, true);
-    }
-    void Load(int tracks, int channels)
-    {
-        ASSERT_EQ(LoadImage(PartsSong(tracks, channels).Bytes()), 1);
-        ASSERT_EQ(InsertTrackViewItems(view), 1);
-        fMidiChange = 0;
-        Reports().clear();
-    }
+    void Load(int tracks, int channels) { TrackViewTest::Load(smf::PartsSong(tracks, channels)); }
     void Scroll(int request, int thumb = 0)
     {
         SendMessageA(view, WM_VSCROLL, MAKEWPARAM(request, thumb), 0);

@@ -51,24 +51,8 @@ smf::File Band()
     return f;
 }
 
-class TrackRows : public ::testing::Test {
+class TrackRows : public TrackViewTest {
 protected:
-    HWND view = NULL;
-
-    void SetUp() override
-    {
-        view = TheStage().hwndView;
-        ASSERT_NE(view, nullptr);
-        nMode = MODE_STOP;
-        Reports().clear();
-    }
-    void Load(const smf::File& f)
-    {
-        ASSERT_EQ(LoadImage(f.Bytes()), 1);
-        ASSERT_EQ(InsertTrackViewItems(view), 1);
-        fMidiChange = 0;
-        Reports().clear();
-    }
     void Command(int column, int row, int code = BN_CLICKED)
     {
         int id = RowControlId(column, row);
