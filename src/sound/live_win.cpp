@@ -15,11 +15,13 @@
 
 // The queue: buffers of one cursor block each (5.8 ms), so a buffer played is refilled at
 // once and the queue stays near full. What is queued is what an edit waits behind, so a
-// play runs on eight buffers (46 ms). It starts on sixteen (93 ms), while the player's other
-// threads and Wine's are busiest, and comes down to eight once it has run 1.5 s without a
-// gap. A gap means the machine is busy, and busy for a while: it puts the queue back on
-// sixteen until 15 s have passed without another. PLAYER_WAVE_QUEUE="frames,count[,steady]"
-// overrides the shape for measurements.
+// play runs on eight buffers (46 ms). Its start is another matter: 46 ms ran dry right at
+// the start of a play, while the player's other threads and Wine's were busiest (15 ms of
+// the first note, then 25 ms of silence; see docs/testing.md). So a play starts on sixteen
+// (93 ms) and comes down to eight once it has run 1.5 s without a gap. A gap means the
+// machine is busy, and busy for a while: it puts the queue back on sixteen until 15 s have
+// passed without another. PLAYER_WAVE_QUEUE="frames,count[,steady]" overrides the shape for
+// measurements.
 #define DEFAULT_BUFFER_FRAMES SOUND_BLOCK_FRAMES
 #define DEFAULT_BUFFERS 16
 #define DEFAULT_STEADY_BUFFERS 8

@@ -22,10 +22,6 @@ static bool BufferQueued[WAVE_MAX_BUFFERS];
 static int nextBuffer;
 static int64_t writtenFrames;
 static int nWrittenSinceFlush;     // a queue runs dry only once it was full
-// A new stream is held until its queue is full: started on its first buffer, it played a
-// few frames, ran dry for some 30 ms while the sound system's threads came up, and a play's
-// first note was heard twice.
-static bool fStreamStarted;
 
 static BOOL CALLBACK InitLock(PINIT_ONCE, PVOID, PVOID*)
 {
@@ -73,16 +69,13 @@ BOOL WaveOpen(HANDLE hDone, int frames, int count)
     fmt.nAvgBytesPerSec = SOUND_RATE_HZ * 4;
     HWAVEOUT h = nullptr;
     const BOOL opened = waveOutOpen(&h, WAVE_MAPPER, &fmt, (DWORD_PTR)hDone, 0, CALLBACK_EVENT) == MMSYSERR_NOERROR;
-    fStreamStarted = false;
-    if (opened) {
-        waveOutPause(h);
+    if (opened)
         for (int i = 0; i < nBuffers; ++i) {
             memset(&Headers[i], 0, sizeof Headers[i]);
             Headers[i].lpData = (LPSTR)Pcm[i];
             Headers[i].dwBufferLength = (DWORD)(sizeof(int16_t) * 2 * nFrames);
             waveOutPrepareHeader(h, &Headers[i], sizeof Headers[i]);
         }
-    }
     LARGE_INTEGER f, c;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&c);
@@ -141,13 +134,8 @@ int16_t* WaveNextBuffer(int inFlight, bool* dry)
     for (int i = 0; i < nBuffers; ++i)
         if (BufferQueued[i] && !(*(volatile DWORD*)&Headers[i].dwFlags & WHDR_DONE))
             ++queued;
-    if (queued >= inFlight) {
-        if (!fStreamStarted) {
-            fStreamStarted = true;
-            waveOutRestart(hwo);
-        }
+    if (queued >= inFlight)
         return nullptr;
-    }
     // Every queued buffer done: the device ran out before this one.
     *dry = nWrittenSinceFlush >= inFlight && queued == 0;
     return Pcm[nextBuffer];

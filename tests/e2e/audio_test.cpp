@@ -312,13 +312,6 @@ TEST_F(Live, CommandLineOpenIsHeardFromTheStartAtItsTempo)
     ASSERT_GE(start, 0.0) << "no beat heard";
     EXPECT_GT(start, rec_.SecondsAt(launched_) - 0.1);
     EXPECT_LT(start, rec_.SecondsAt(launched_) + 3.0) << "heard late after the start";
-    // The held note sounds from the first frame on: a stream that starts before its queue is
-    // full plays a few frames, runs dry, and the first note comes twice.
-    size_t first = (size_t)std::max(0.0, (rec_.SecondsAt(launched_) - 0.1) * s.rateHz);
-    while (first < s.frames() && s.left[first] == 0.0f && s.right[first] == 0.0f)
-        ++first;
-    double firstSound = (double)first / s.rateHz;
-    EXPECT_LT(LongestDigitalSilence(s, firstSound, firstSound + 0.5), 0.002) << "the stream ran dry as it started";
     // The first sound is the song's first note: nothing of the off-beats before it.
     std::vector<double> offs = TrackOnsets(s, off);
     ASSERT_FALSE(offs.empty());
