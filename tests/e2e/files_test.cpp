@@ -369,6 +369,7 @@ TEST_F(Files, SaveOverAnExistingFileReplacesItAfterConfirmation)
     std::string target = WriteWorkFile("existing.mid", old);
     Player* p = Launch(Quoted(DemoPath()));
     ASSERT_TRUE(p);
+    ASSERT_TRUE(WaitFor([&] { return p->Rows() == song.rows(); }, 10000));
     std::vector<std::string> names = RowNames(p);
 
     // A cancelled save changes nothing.

@@ -179,6 +179,9 @@ void Song::Pan(int row, int pan)
 
 Bytes Song::Saved(const std::vector<std::string>& names) const
 {
+    // The writer takes one name per row; a shorter list would be read past its end.
+    if (!names.empty() && (int)names.size() != rows())
+        return Bytes();
     std::vector<const char*> list;
     for (const std::string& n : names)
         list.push_back(n.c_str());
