@@ -21,6 +21,9 @@ if [ ! -f "$prefix/.ready" ]; then
         # Wine draws its own title bars; no window manager to wait for under Xvfb.
         WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       fi
+      # A crash prints its backtrace and ends the program; Wine's crash dialog would wait
+      # for a click that never comes under the null driver.
+      WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
       WINEPREFIX="$prefix" wineserver -w
       touch "$prefix/.ready"
     fi

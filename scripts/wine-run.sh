@@ -11,5 +11,10 @@ out=$(mktemp)
 wine "$@" </dev/null >"$out" 2>&1
 rc=$?
 tr -d '\r' <"$out"
+# Wine's debugger ends a crashed program with exit code 0; a crash (of the program or of
+# one it started) is a failure whatever the code says.
+if [ "$rc" -eq 0 ] && grep -q '^wine: Unhandled' "$out"; then
+  rc=70
+fi
 rm -f "$out"
 exit $rc
