@@ -26,6 +26,12 @@ protected:
     }
     HWND dialog_ = NULL;
 
+    // The window may answer before the command line's song has all its rows.
+    static bool WaitForRows(Player* p, const Song& song)
+    {
+        return WaitFor([&] { return p->Rows() == song.rows(); }, 10000);
+    }
+
     // Waits for a box the player raises beside the file dialog (a report of the load).
     bool WaitForReport(Player* p, BoxInfo* box)
     {
@@ -329,8 +335,7 @@ TEST_F(Files, SaveAsWritesRenamedTracksAndReopens)
     Song song(DemoSong());
     Player* p = Launch(Quoted(DemoPath()));
     ASSERT_TRUE(p);
-    // The window may answer before the command line's song has its rows.
-    ASSERT_TRUE(WaitFor([&] { return p->Rows() == song.rows(); }, 10000));
+    ASSERT_TRUE(WaitForRows(p, song));
     const int n = p->Rows();
     ASSERT_EQ(n, song.rows());
 
@@ -356,7 +361,7 @@ TEST_F(Files, SaveAsWritesRenamedTracksAndReopens)
     // Reopened, the rows show the new names and the changed volume.
     Player* q = Launch(Quoted(target));
     ASSERT_TRUE(q);
-    ASSERT_TRUE(WaitFor([&] { return q->Rows() == song.rows(); }, 10000));
+    ASSERT_TRUE(WaitForRows(q, song));
     EXPECT_TRUE(q->Dialogs().empty());
     EXPECT_EQ(RowNames(q), names);
     EXPECT_EQ(q->TrackbarPos(q->Row(4, 1)), 50);
@@ -369,7 +374,7 @@ TEST_F(Files, SaveOverAnExistingFileReplacesItAfterConfirmation)
     std::string target = WriteWorkFile("existing.mid", old);
     Player* p = Launch(Quoted(DemoPath()));
     ASSERT_TRUE(p);
-    ASSERT_TRUE(WaitFor([&] { return p->Rows() == song.rows(); }, 10000));
+    ASSERT_TRUE(WaitForRows(p, song));
     std::vector<std::string> names = RowNames(p);
 
     // A cancelled save changes nothing.
