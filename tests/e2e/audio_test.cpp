@@ -908,5 +908,50 @@ TEST_F(Live, DISABLED_BenchHundredEditsWhilePlaying)
     EXPECT_LT(gridMs, 2.0);
 }
 
+
+// Not part of the test run either: Play to the first sound and Stop to silence, ten times,
+// on a song whose note sounds from its first frame. Run it as the edits' benchmark above,
+// with --gtest_filter='Live.DISABLED_BenchPlayAndStop'.
+TEST_F(Live, DISABLED_BenchPlayAndStop)
+{
+    SKIP_WITHOUT_LIVE_SOUND();
+    LongNoteSong song = MakeLongNoteSong(40);
+    ASSERT_TRUE(rec_.Start());
+    Player* p = Launch(Quoted(WriteWorkFile("bench-play.mid", song.file)));
+    ASSERT_TRUE(p);
+    Pause(1500);
+    std::vector<DWORD> plays, stops;
+    for (int i = 0; i < 10; ++i) {
+        stops.push_back(GetTickCount());
+        ASSERT_TRUE(p->Command(IDM_STOP));
+        Pause(700);
+        plays.push_back(GetTickCount());
+        ASSERT_TRUE(p->Command(IDM_PLAY));
+        Pause(700);
+    }
+    Stereo s = Finish();
+    auto sounds = [&](size_t f) { return std::fabs(s.left[f]) > 1e-4f || std::fabs(s.right[f]) > 1e-4f; };
+    std::vector<double> toSound, toSilence;
+    for (size_t i = 0; i < plays.size(); ++i) {
+        const double play = rec_.SecondsAt(plays[i]), stop = rec_.SecondsAt(stops[i]);
+        size_t f = (size_t)std::max(0.0, (play - 0.2) * 44100);
+        while (f < s.frames() && !sounds(f))
+            ++f;
+        toSound.push_back(f / 44100.0 - play);
+        size_t last = 0;
+        for (size_t g = (size_t)std::max(0.0, (stop - 0.2) * 44100); g < s.frames() && g / 44100.0 < play - 0.2; ++g)
+            if (sounds(g))
+                last = g;
+        toSilence.push_back(last / 44100.0 - stop);
+    }
+    std::sort(toSound.begin(), toSound.end());
+    std::sort(toSilence.begin(), toSilence.end());
+    printf("play to first sound: median %.1f ms, min %.1f ms, max %.1f ms\n", 1000 * Median(toSound),
+           1000 * toSound.front(), 1000 * toSound.back());
+    printf("stop to silence: median %.1f ms, min %.1f ms, max %.1f ms\n", 1000 * Median(toSilence),
+           1000 * toSilence.front(), 1000 * toSilence.back());
+    EXPECT_LT(toSound.back(), 0.69) << "a play was not heard";
+}
+
 }  // namespace
 }  // namespace e2e

@@ -67,6 +67,23 @@ TEST(CaptureAnalysis, OnsetsLandOnTheAttacksOfTheirOwnTone)
     EXPECT_NEAR(other[1], 1.3, 0.006);
 }
 
+TEST(CaptureAnalysis, TimesHoldFarIntoARecordingForEveryStep)
+{
+    // Steps that are not a whole number of frames (2 ms is 88.2) must not stretch the time
+    // axis: an attack 30 s in is found at 30 s.
+    Stereo s = SilenceOf(31.0);
+    AddTone(s, 523.25, 0.3, 30.0, 30.5);
+    const double hops[][2] = {{0.001, 0.005}, {0.002, 0.020}, {0.005, 0.020}, {0.010, 0.040}};
+    for (const auto& h : hops) {
+        std::vector<double> found = Onsets(ToneTrack(s, 523.25, BOTH, h[0], h[1]), -30.0, -40.0);
+        ASSERT_EQ(found.size(), 1u) << h[0];
+        EXPECT_NEAR(found[0], 30.0, 0.006) << "hop " << h[0];
+        std::vector<Span> quiet = QuietSpans(RmsTrack(s, h[0], h[0]), -60.0, 1.0);
+        ASSERT_FALSE(quiet.empty()) << h[0];
+        EXPECT_NEAR(quiet[0].end, 30.0, 0.006) << "hop " << h[0];
+    }
+}
+
 TEST(CaptureAnalysis, QuietSpansAreTheGapsBetweenSounds)
 {
     Stereo s = SilenceOf(1.0);
