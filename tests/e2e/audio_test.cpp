@@ -908,7 +908,6 @@ TEST_F(Live, DISABLED_BenchHundredEditsWhilePlaying)
     EXPECT_LT(gridMs, 2.0);
 }
 
-
 // Not part of the test run either: Play to the first sound and Stop to silence, ten times,
 // on a song whose note sounds from its first frame. Run it as the edits' benchmark above,
 // with --gtest_filter='Live.DISABLED_BenchPlayAndStop'.
@@ -930,19 +929,20 @@ TEST_F(Live, DISABLED_BenchPlayAndStop)
         Pause(700);
     }
     Stereo s = Finish();
+    const double rate = s.rateHz;
     auto sounds = [&](size_t f) { return std::fabs(s.left[f]) > 1e-4f || std::fabs(s.right[f]) > 1e-4f; };
     std::vector<double> toSound, toSilence;
     for (size_t i = 0; i < plays.size(); ++i) {
         const double play = rec_.SecondsAt(plays[i]), stop = rec_.SecondsAt(stops[i]);
-        size_t f = (size_t)std::max(0.0, (play - 0.2) * 44100);
+        size_t f = (size_t)std::max(0.0, (play - 0.2) * rate);
         while (f < s.frames() && !sounds(f))
             ++f;
-        toSound.push_back(f / 44100.0 - play);
+        toSound.push_back(f / rate - play);
         size_t last = 0;
-        for (size_t g = (size_t)std::max(0.0, (stop - 0.2) * 44100); g < s.frames() && g / 44100.0 < play - 0.2; ++g)
+        for (size_t g = (size_t)std::max(0.0, (stop - 0.2) * rate); g < s.frames() && g / rate < play - 0.2; ++g)
             if (sounds(g))
                 last = g;
-        toSilence.push_back(last / 44100.0 - stop);
+        toSilence.push_back(last / rate - stop);
     }
     std::sort(toSound.begin(), toSound.end());
     std::sort(toSilence.begin(), toSilence.end());
