@@ -20,11 +20,14 @@
 // the first note, then 25 ms of silence; see docs/testing.md). So a play starts on sixteen
 // (93 ms) and comes down to eight once it has run 1.5 s without a gap. A gap means the
 // machine is busy, and busy for a while: it puts the queue back on sixteen until 15 s have
-// passed without another. PLAYER_WAVE_QUEUE="frames,count[,steady]" overrides the shape for
-// measurements.
+// passed without another. While nothing plays the queue holds only three buffers (17 ms) of
+// silence, so a play is heard that much sooner: the play's first buffer goes in behind
+// them, and the queue deepens at once. PLAYER_WAVE_QUEUE="frames,count[,steady]" overrides
+// the shape for measurements.
 #define DEFAULT_BUFFER_FRAMES SOUND_BLOCK_FRAMES
 #define DEFAULT_BUFFERS 16
 #define DEFAULT_STEADY_BUFFERS 8
+#define IDLE_BUFFERS 3
 #define START_SETTLE_FRAMES (SOUND_RATE_HZ * 3 / 2)
 #define GAP_SETTLE_FRAMES (SOUND_RATE_HZ * 15)
 #define FADE_FRAMES 220         // 5 ms from full level to silence at a stop
@@ -71,6 +74,7 @@ static int iSong;
 static PLAYCURSOR Cursor;
 static bool fPlaying;                  // the cursor runs
 static bool fWaitingForFont;           // a play waits for the SoundFont's load
+static bool fDeepenAtStart;            // the queue deepens as the waiting play starts
 static uint64_t waitingFromUs;
 static const SoundFont* pSynthFont;
 static int16_t Fade[2 * FADE_FRAMES];
@@ -145,6 +149,26 @@ static void Silence(bool dropQueued)
     fEndHeard.store(false);
 }
 
+// The queue grows to its full depth, and stays there for frames written without a gap.
+static void DeepenQueue(int64_t frames)
+{
+    nInFlight.store(nBuffers);
+    settleFrames = frames;
+}
+
+// Nothing plays: the queue keeps a few buffers of silence, so the stream runs on. A gap's
+// settling time runs on meanwhile, for the next play.
+static int IdleBuffers(void)
+{
+    return nSteadyBuffers < IDLE_BUFFERS ? nSteadyBuffers : IDLE_BUFFERS;
+}
+
+static void IdleQueue(void)
+{
+    nInFlight.store(IdleBuffers());
+    fDeepenAtStart = false;
+}
+
 // A play waiting for its SoundFont starts once the load is done (with no font found, or
 // no wave output to hear it, it plays on in silence); the frames heard until then count
 // for nothing.
@@ -154,24 +178,20 @@ static void StartWhenReady(void)
     if (!SoundFontToPlay(&loading) && loading && fWaveDevice.load())
         return;
     FollowSoundFont();
+    if (fDeepenAtStart)
+        DeepenQueue(settleFrames > START_SETTLE_FRAMES ? settleFrames : START_SETTLE_FRAMES);
+    fDeepenAtStart = false;
     CursorStart(&Cursor, pSynth, &Songs[iSong], waitingFromUs);
     fWaitingForFont = false;
     fPlaying = true;
     Publish(Cursor.startUs, Songs[iSong].qwLength, WaveWrittenFrames());
 }
 
-// The queue grows to its full depth, and stays there for frames written without a gap.
-static void DeepenQueue(int64_t frames)
-{
-    nInFlight.store(nBuffers);
-    settleFrames = frames;
-}
-
 static void StartPlay(const Request& r)
 {
-    if (!fPlaying && settleFrames < START_SETTLE_FRAMES)
-        DeepenQueue(START_SETTLE_FRAMES);
+    const bool fromSilence = !fPlaying;
     Silence(false);
+    fDeepenAtStart = fromSilence || fDeepenAtStart;
     Songs[iSong] = r.tl;
     hwndNotify = r.hwndNotify;
     notifyId = r.id;
@@ -210,7 +230,7 @@ static bool TakeRequest(void)
     switch (r.kind) {
     case REQ_PLAY:     StartPlay(r); break;
     case REQ_CONTINUE: Continue(r); break;
-    case REQ_STOP:     Silence(true); break;
+    case REQ_STOP:     Silence(true); IdleQueue(); break;
     case REQ_QUIT:     Silence(true); goOn = false; break;
     }
     ackSeq.store(seq);
@@ -264,20 +284,21 @@ static DWORD WINAPI AudioThread(LPVOID)
     fWaveDevice.store(WaveOpen(hWake, nBufferFrames, nBuffers) != FALSE);
     pSynthFont = nullptr;
     fPlaying = fWaitingForFont = fFadePending = false;
+    IdleQueue();
     for (bool goOn = true; goOn;) {
         WaitForSingleObject(hWake, 5);
         goOn = TakeRequest();
         bool dry;
         for (int16_t* pcm = WaveNextBuffer(nInFlight.load(), &dry); goOn && pcm;
              pcm = WaveNextBuffer(nInFlight.load(), &dry)) {
-            if (dry) {
+            if (dry && fPlaying) {   // a gap in the silence is not heard
                 nGaps.fetch_add(1);
                 DeepenQueue(GAP_SETTLE_FRAMES);
             }
             RenderBuffer(pcm);
             WaveWrite();
             if (settleFrames > 0 && (settleFrames -= nBufferFrames) <= 0)
-                nInFlight.store(nSteadyBuffers);
+                nInFlight.store(fPlaying ? nSteadyBuffers : IdleBuffers());
             goOn = TakeRequest();   // an edit is taken at the next block, not after the queue
         }
         NotifyEndHeard();
