@@ -20,10 +20,12 @@
 // the first note, then 25 ms of silence; see docs/testing.md). So a play starts on sixteen
 // (93 ms) and comes down to eight once it has run 1.5 s without a gap. A gap means the
 // machine is busy, and busy for a while: it puts the queue back on sixteen until 15 s have
-// passed without another. While nothing plays the queue holds only three buffers (17 ms) of
-// silence, so a play is heard that much sooner: the play's first buffer goes in behind
-// them, and the queue deepens at once. PLAYER_WAVE_QUEUE="frames,count[,steady]" overrides
-// the shape for measurements.
+// passed without another, stopped or not. After a Stop the queue holds only three buffers
+// (17 ms) of silence, so the next play's first buffer goes in behind those rather than
+// behind the steady queue's 46 ms, and the queue deepens as the play starts. The output
+// still opens on the full queue: its first moments, while the window and the SoundFont
+// load, are the busiest. PLAYER_WAVE_QUEUE="frames,count[,steady]" overrides the shape for
+// measurements.
 #define DEFAULT_BUFFER_FRAMES SOUND_BLOCK_FRAMES
 #define DEFAULT_BUFFERS 16
 #define DEFAULT_STEADY_BUFFERS 8
@@ -156,8 +158,8 @@ static void DeepenQueue(int64_t frames)
     settleFrames = frames;
 }
 
-// Nothing plays: the queue keeps a few buffers of silence, so the stream runs on. A gap's
-// settling time runs on meanwhile, for the next play.
+// Stopped: the queue keeps a few buffers of silence, so the stream runs on. A gap's settling
+// time runs on meanwhile, for the next play.
 static int IdleBuffers(void)
 {
     return nSteadyBuffers < IDLE_BUFFERS ? nSteadyBuffers : IDLE_BUFFERS;
@@ -284,14 +286,13 @@ static DWORD WINAPI AudioThread(LPVOID)
     fWaveDevice.store(WaveOpen(hWake, nBufferFrames, nBuffers) != FALSE);
     pSynthFont = nullptr;
     fPlaying = fWaitingForFont = fFadePending = false;
-    IdleQueue();
     for (bool goOn = true; goOn;) {
         WaitForSingleObject(hWake, 5);
         goOn = TakeRequest();
         bool dry;
         for (int16_t* pcm = WaveNextBuffer(nInFlight.load(), &dry); goOn && pcm;
              pcm = WaveNextBuffer(nInFlight.load(), &dry)) {
-            if (dry && fPlaying) {   // a gap in the silence is not heard
+            if (dry) {
                 nGaps.fetch_add(1);
                 DeepenQueue(GAP_SETTLE_FRAMES);
             }
