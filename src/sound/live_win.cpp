@@ -285,7 +285,9 @@ static DWORD WINAPI AudioThread(LPVOID)
 {
     fWaveDevice.store(WaveOpen(hWake, nBufferFrames, nBuffers) != FALSE);
     pSynthFont = nullptr;
-    fPlaying = fWaitingForFont = fFadePending = false;
+    fPlaying = fWaitingForFont = fFadePending = fDeepenAtStart = false;
+    nInFlight.store(nBuffers);   // as every output opens, whatever the last one ended on
+    settleFrames = 0;
     for (bool goOn = true; goOn;) {
         WaitForSingleObject(hWake, 5);
         goOn = TakeRequest();
