@@ -158,17 +158,11 @@ static void DeepenQueue(int64_t frames)
     settleFrames = frames;
 }
 
-// Stopped: the queue keeps a few buffers of silence, so the stream runs on. A gap's settling
+// Stopped, the queue keeps a few buffers of silence, so the stream runs on; a gap's settling
 // time runs on meanwhile, for the next play.
 static int IdleBuffers(void)
 {
     return nSteadyBuffers < IDLE_BUFFERS ? nSteadyBuffers : IDLE_BUFFERS;
-}
-
-static void IdleQueue(void)
-{
-    nInFlight.store(IdleBuffers());
-    fDeepenAtStart = false;
 }
 
 // A play waiting for its SoundFont starts once the load is done (with no font found, or
@@ -232,7 +226,7 @@ static bool TakeRequest(void)
     switch (r.kind) {
     case REQ_PLAY:     StartPlay(r); break;
     case REQ_CONTINUE: Continue(r); break;
-    case REQ_STOP:     Silence(true); IdleQueue(); break;
+    case REQ_STOP:     Silence(true); nInFlight.store(IdleBuffers()); break;
     case REQ_QUIT:     Silence(true); goOn = false; break;
     }
     ackSeq.store(seq);

@@ -284,6 +284,20 @@ inline double LevelDb(const Stereo& s, double freqHz, double from, double to)
     return Db(std::sqrt(0.5 * (l * l + r * r)));
 }
 
+// Whether frame f sounds: a sample of either channel beyond floor in magnitude.
+inline bool Sounds(const Stereo& s, size_t f, float floor = 0.0f)
+{
+    return std::fabs(s.left[f]) > floor || std::fabs(s.right[f]) > floor;
+}
+
+// The first frame from 'from' on that sounds, or s.frames() if none does.
+inline size_t FirstSoundFrame(const Stereo& s, size_t from, float floor = 0.0f)
+{
+    while (from < s.frames() && !Sounds(s, from, floor))
+        ++from;
+    return from;
+}
+
 // The longest run of exactly repeated zero samples in both channels from 'from' on, in
 // seconds: a starved output stream inserts digital silence.
 inline double LongestDigitalSilence(const Stereo& s, double from, double to)

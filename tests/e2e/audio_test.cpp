@@ -702,15 +702,9 @@ TEST_F(Live, APlayFromTheStartIsTheSamplesOfItsExport)
     ASSERT_TRUE(p->Command(IDM_PLAY));
     Pause(3500);
     Stereo live = Finish();
-    auto firstSound = [](const Stereo& s, size_t from) {
-        for (size_t f = from; f < s.frames(); ++f)
-            if (s.left[f] != 0.0f || s.right[f] != 0.0f)
-                return f;
-        return s.frames();
-    };
-    const size_t a = firstSound(exported, (size_t)(kLead * 44100));
+    const size_t a = FirstSoundFrame(exported, (size_t)(kLead * 44100));
     const double from = rec_.SecondsAt(played) - 0.1;
-    const size_t b = firstSound(live, from > 0 ? (size_t)(from * 44100) : 0);
+    const size_t b = FirstSoundFrame(live, from > 0 ? (size_t)(from * 44100) : 0);
     // Where the machine starves the sound server, the sink plays silence until the stream
     // comes again: such frames are counted apart, every other frame must be the file's.
     const size_t n = 2 * 44100;
@@ -931,17 +925,14 @@ TEST_F(Live, DISABLED_BenchPlayAndStop)
     }
     Stereo s = Finish();
     const double rate = s.rateHz;
-    auto sounds = [&](size_t f) { return std::fabs(s.left[f]) > 1e-4f || std::fabs(s.right[f]) > 1e-4f; };
+    const float floor = 1e-4f;
     std::vector<double> toSound, toSilence;
     for (size_t i = 0; i < plays.size(); ++i) {
         const double play = rec_.SecondsAt(plays[i]), stop = rec_.SecondsAt(stops[i]);
-        size_t f = (size_t)std::max(0.0, (play - 0.2) * rate);
-        while (f < s.frames() && !sounds(f))
-            ++f;
-        toSound.push_back(f / rate - play);
+        toSound.push_back(FirstSoundFrame(s, (size_t)std::max(0.0, (play - 0.2) * rate), floor) / rate - play);
         size_t last = 0;
         for (size_t g = (size_t)std::max(0.0, (stop - 0.2) * rate); g < s.frames() && g / rate < play - 0.2; ++g)
-            if (sounds(g))
+            if (Sounds(s, g, floor))
                 last = g;
         toSilence.push_back(last / rate - stop);
     }
