@@ -22,6 +22,7 @@ static bool BufferQueued[WAVE_MAX_BUFFERS];
 static int nextBuffer;
 static int64_t writtenFrames;
 static int nWrittenSinceFlush;     // a queue runs dry only once it was full
+static HANDLE hTap = INVALID_HANDLE_VALUE;
 
 static BOOL CALLBACK InitLock(PINIT_ONCE, PVOID, PVOID*)
 {
@@ -50,6 +51,18 @@ static int64_t DevicePosition(void)
     return 0;
 }
 
+// PLAYER_WAVE_TAP names a file that every buffer handed to the device is appended to, as
+// written (a Stop then drops what was queued of it): what the player played, for tests and
+// measurements, whatever the sound system made of it after.
+static void OpenTap(void)
+{
+    char path[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("PLAYER_WAVE_TAP", path, sizeof path);
+    if (n > 0 && n < sizeof path)
+        hTap = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+}
+
 BOOL WaveOpen(HANDLE hDone, int frames, int count)
 {
     InitOnceExecuteOnce(&InitOnce, InitLock, nullptr, nullptr);
@@ -69,13 +82,15 @@ BOOL WaveOpen(HANDLE hDone, int frames, int count)
     fmt.nAvgBytesPerSec = SOUND_RATE_HZ * 4;
     HWAVEOUT h = nullptr;
     const BOOL opened = waveOutOpen(&h, WAVE_MAPPER, &fmt, (DWORD_PTR)hDone, 0, CALLBACK_EVENT) == MMSYSERR_NOERROR;
-    if (opened)
+    if (opened) {
+        OpenTap();
         for (int i = 0; i < nBuffers; ++i) {
             memset(&Headers[i], 0, sizeof Headers[i]);
             Headers[i].lpData = (LPSTR)Pcm[i];
             Headers[i].dwBufferLength = (DWORD)(sizeof(int16_t) * 2 * nFrames);
             waveOutPrepareHeader(h, &Headers[i], sizeof Headers[i]);
         }
+    }
     LARGE_INTEGER f, c;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&c);
@@ -102,6 +117,9 @@ void WaveClose(void)
     for (int i = 0; i < nBuffers; ++i)
         waveOutUnprepareHeader(h, &Headers[i], sizeof Headers[i]);
     waveOutClose(h);
+    if (hTap != INVALID_HANDLE_VALUE)
+        CloseHandle(hTap);
+    hTap = INVALID_HANDLE_VALUE;
 }
 
 int64_t WaveHeardFrames(void)
@@ -152,6 +170,9 @@ void WaveWrite(void)
     BufferQueued[i] = true;
     Headers[i].dwFlags &= ~WHDR_DONE;
     waveOutWrite(hwo, &Headers[i], sizeof Headers[i]);
+    DWORD tapped;
+    if (hTap != INVALID_HANDLE_VALUE)
+        WriteFile(hTap, Pcm[i], Headers[i].dwBufferLength, &tapped, nullptr);
     writtenFrames += nFrames;
     ++nWrittenSinceFlush;
     nextBuffer = (nextBuffer + 1) % nBuffers;

@@ -264,9 +264,49 @@ protected:
         return Launch(Quoted(path));
     }
     Stereo Finish() { return rec_.Stop(); }
+    // Launches the player keeping its own copy of every buffer it hands the wave output:
+    // what it played, whatever a stalled sound server dropped or added after.
+    Player* LaunchTapped(const std::string& songPath)
+    {
+        tap_ = WorkDir() + "played.tap";
+        DeleteFileA(tap_.c_str());
+        SetEnvironmentVariableA("PLAYER_WAVE_TAP", tap_.c_str());
+        launched_ = GetTickCount();
+        Player* p = Launch(Quoted(songPath));
+        SetEnvironmentVariableA("PLAYER_WAVE_TAP", nullptr);
+        return p;
+    }
+    // What the player played, after a moment of silence: its song may start on the stream's
+    // first frame, and an attack needs something before it.
+    Stereo Played()
+    {
+        Bytes bytes = ReadBytes(tap_);
+        Stereo played = SilenceOf(0.2), tap = FromS16(bytes.data(), bytes.size());
+        played.left.insert(played.left.end(), tap.left.begin(), tap.left.end());
+        played.right.insert(played.right.end(), tap.right.begin(), tap.right.end());
+        return played;
+    }
     Recorder rec_;
     DWORD launched_ = 0;
+    std::string tap_;
 };
+
+// The onsets of a track in what the player played, but for one cut short by the copy's end.
+std::vector<double> PlayedOnsets(const Stereo& played, const TonePart& part)
+{
+    std::vector<double> found = TrackOnsets(played, part);
+    while (!found.empty() && found.back() > played.seconds() - 0.1)
+        found.pop_back();
+    return found;
+}
+
+// Onsets of a track found in what the player played: each one on its place in the song,
+// counted from the first; the stream, unlike the recording, has no clock but its own.
+void ExpectOnTheGrid(const std::vector<double>& found, const TonePart& part)
+{
+    for (size_t i = 1; i < found.size() && i < part.onsets.size(); ++i)
+        EXPECT_NEAR(found[i] - found[0], part.onsets[i] - part.onsets[0], 0.002) << "key " << part.key << ", note " << i;
+}
 
 // Where in the recording the song's time 0 sounded, from the first beat.
 double SongStart(const Stereo& s, const TonePart& beat)
@@ -404,53 +444,41 @@ TEST_F(Live, InstrumentVolumeAndBalanceFollowTheRow)
     EXPECT_NEAR(BalanceDb(s, held.hz, next + 0.2, next + 1.5), PanLawDb(20), 1.0);
 }
 
-// Edits of one row while the song plays leave the rest alone: the held notes of another track
-// sound on through a dozen edits without a dip or a new attack, the beat keeps its grid, and
-// the edited track follows each edit at once.
+// Edits of one row while the song plays leave the rest alone: in what the player played, the
+// held notes of another track sound on through a dozen edits without a dip or a new attack,
+// and the beat keeps its grid.
 TEST_F(Live, EditsWhilePlayingLeaveTheOtherTracksUntouched)
 {
     SKIP_WITHOUT_LIVE_SOUND();
     ToneSong song = MakeToneSong(40);
-    Player* p = StartRecorded(song, "live-edits.mid");
+    Player* p = LaunchTapped(WriteWorkFile("live-edits.mid", song.file));
     ASSERT_TRUE(p);
     Pause(2500);
-    DWORD first = GetTickCount();
     for (int i = 0; i < 12; ++i) {
         ASSERT_TRUE(p->Click(p->Row(0, 1)));   // the off-beats off, then on again
         Pause(250);
     }
-    DWORD last = GetTickCount();
-    Pause(1500);
-    Stereo s = Finish();
+    const double atLastEdit = Played().seconds();
+    Pause(1000);
+    Stereo played = Played();
+    ASSERT_GT(played.seconds(), atLastEdit + 0.5) << "the play did not go on after the edits";
     const TonePart &beat = song.tracks[0], &held = song.tracks[2];
-    double start = SongStart(s, beat);
-    ASSERT_GE(start, 0.0) << "no beat heard";
-    double from = rec_.SecondsAt(first), to = rec_.SecondsAt(last) + 0.3;
+    std::vector<double> beats = PlayedOnsets(played, beat);
+    ASSERT_GE(beats.size(), 8u);
+    const double start = beats[0] - beat.onsets[0];
+    ExpectOnTheGrid(beats, beat);
 
-    Track heldLevel = ToneTrack(s, held.hz);
+    Track heldLevel = ToneTrack(played, held.hz);
     int notes = 0;
     for (double on : held.onsets) {
-        double a = std::max(start + on + 0.1, from), b = std::min(start + on + held.noteSeconds - 0.1, to);
+        double a = start + on + 0.1, b = std::min(start + on + held.noteSeconds - 0.1, played.seconds() - 0.1);
         if (b - a < 0.3)
             continue;
-        // A note cut or struck again falls to silence between; a busy machine may starve the
-        // stream for a moment, which dips it far less.
-        EXPECT_LT(DeepestDipDb(heldLevel, a, b), 12.0) << "the held note of " << on << " s breaks during the edits";
+        EXPECT_LT(DeepestDipDb(heldLevel, a, b), 3.0) << "the held note of " << on << " s breaks";
         ++notes;
     }
-    EXPECT_GE(notes, 1);
-    for (double t : TrackOnsets(s, held)) {
-        if (t < from || t > to)
-            continue;   // the edits' span: the start may slip the clock once
-        double nearest = 1e9;
-        for (double on : held.onsets)
-            nearest = std::min(nearest, std::fabs(t - (start + on)));
-        EXPECT_LT(nearest, 0.06) << "a held note struck again at " << t << " s";
-    }
-    std::vector<double> beats = TrackOnsets(s, beat);
-    ASSERT_GE(beats.size(), 8u);
-    for (size_t i = 1; i < beats.size() && i < beat.onsets.size(); ++i)
-        EXPECT_NEAR(beats[i] - beats[1], beat.onsets[i] - beat.onsets[1], 0.03) << "beat " << i;
+    EXPECT_GE(notes, 3);
+    ExpectOnTheGrid(PlayedOnsets(played, held), held);   // a note struck again is off it
 }
 
 // A volume slider dragged by the mouse from end to end while the song plays: nothing is
@@ -730,18 +758,19 @@ TEST_F(Live, APlayFromTheStartIsTheSamplesOfItsExport)
     EXPECT_EQ(differ, 0u) << "error " << 10 * std::log10(signal / std::max(error, 1e-30)) << " dB below the signal";
 }
 
-// A hundred volume edits of one row in about ten seconds: the notes of the other tracks sound
-// on untouched (no break, no new attack, the beat on its grid), and the edited track ends at
-// the last edit's level.
+// A hundred volume edits of one row in about ten seconds: the notes of the other tracks play
+// on untouched (no break, no new attack, the beat exactly on its grid), and the edited track
+// is heard at the last edit's level. The first is read from what the player played: a sound
+// server that stalls on a busy machine drops or adds a moment of the recording, which says
+// nothing of the player.
 TEST_F(Live, AHundredEditsLeaveTheOtherNotesAndEndOnTheLastEdit)
 {
     SKIP_WITHOUT_LIVE_SOUND();
     LongNoteSong song = MakeLongNoteSong(40);   // 20 s
     ASSERT_TRUE(rec_.Start());
-    Player* p = Launch(Quoted(WriteWorkFile("live-hundred.mid", song.file)));
+    Player* p = LaunchTapped(WriteWorkFile("live-hundred.mid", song.file));
     ASSERT_TRUE(p);
     Pause(2500);
-    DWORD first = GetTickCount();
     int value = 0;
     for (int i = 0; i < 100; ++i) {
         value = i % 2 ? 40 : 110;
@@ -749,21 +778,25 @@ TEST_F(Live, AHundredEditsLeaveTheOtherNotesAndEndOnTheLastEdit)
         Pause(100);
     }
     DWORD last = GetTickCount();
+    const double atLastEdit = Played().seconds();
     Pause(1500);
     Stereo s = Finish();
-    std::vector<double> beats = TrackOnsets(s, song.beat);
+    Stereo played = Played();
+    ASSERT_GT(played.seconds(), atLastEdit + 0.5) << "the play did not go on after the edits";
+
+    std::vector<double> beats = PlayedOnsets(played, song.beat);
     ASSERT_GE(beats.size(), 10u);
     const double start = beats[0] - song.beat.onsets[0];
-    const double from = rec_.SecondsAt(first), to = rec_.SecondsAt(last);
-    ASSERT_GT(from, start + 1.0);
-    Track whole = ToneTrack(s, song.whole.hz);
-    EXPECT_LT(DeepestDipDb(whole, from, to + 0.3), 12.0) << "the unedited note broke during the edits";
-    for (double t : Onsets(whole, -45.0, -60.0))
-        EXPECT_LT(t, start + 0.1) << "the unedited note struck again at " << t << " s";
-    for (size_t i = 2; i < beats.size(); ++i)
-        EXPECT_NEAR(beats[i] - beats[1], song.beat.onsets[i] - song.beat.onsets[1], 0.03) << "beat " << i;
+    Track whole = ToneTrack(played, song.whole.hz);
+    EXPECT_LT(DeepestDipDb(whole, start + 0.3, played.seconds() - 0.1), 3.0) << "the unedited note broke";
+    EXPECT_EQ(Onsets(whole, -45.0, -60.0).size(), 1u) << "the unedited note struck again";
+    ExpectOnTheGrid(beats, song.beat);
+
+    std::vector<double> heardBeats = TrackOnsets(s, song.beat);
+    ASSERT_FALSE(heardBeats.empty());
+    const double heardStart = heardBeats[0] - song.beat.onsets[0], to = rec_.SecondsAt(last);
     Track notes = ToneTrack(s, song.notes.hz);
-    const double before = MedianDb(notes, start + 0.2, start + 1.8);
+    const double before = MedianDb(notes, heardStart + 0.2, heardStart + 1.8);
     EXPECT_NEAR(MedianDb(notes, to + 0.3, to + 1.2) - before, VolumeCurveDb(100, value), 1.5)
         << "the edited track did not end on the last edit's value " << value;
 }
