@@ -305,7 +305,8 @@ std::vector<double> PlayedOnsets(const Stereo& played, const TonePart& part)
 void ExpectOnTheGrid(const std::vector<double>& found, const TonePart& part)
 {
     for (size_t i = 1; i < found.size() && i < part.onsets.size(); ++i)
-        EXPECT_NEAR(found[i] - found[0], part.onsets[i] - part.onsets[0], 0.002) << "key " << part.key << ", note " << i;
+        EXPECT_NEAR(found[i] - found[0], part.onsets[i] - part.onsets[0], 0.002)
+            << "key " << part.key << ", note " << i;
 }
 
 // Where in the recording the song's time 0 sounded, from the first beat.

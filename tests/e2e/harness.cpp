@@ -139,6 +139,9 @@ const ::testing::Environment* const cleaner = ::testing::AddGlobalTestEnvironmen
 
 }  // namespace
 
+// The run's folder is also its temporary folder, and that of every player it starts: the
+// playback copies a test finds there are its player's, never the temporary files of a test
+// running beside it.
 std::string WorkDir()
 {
     std::string& dir = workDir;
@@ -147,8 +150,14 @@ std::string WorkDir()
         snprintf(name, sizeof name, "zulin-e2e-%lu\\", (unsigned long)GetCurrentProcessId());
         dir = TempPath() + name;
         CreateDirectoryA(dir.c_str(), NULL);
+        SetEnvironmentVariableA("TMP", dir.c_str());
+        SetEnvironmentVariableA("TEMP", dir.c_str());
     }
     return dir;
+}
+
+namespace {
+const std::string runFolder = WorkDir();   // before any player starts
 }
 
 std::string WriteWorkFile(const std::string& name, const Bytes& bytes)

@@ -46,7 +46,8 @@ HHOOK g_hook;
 
 LRESULT CALLBACK OnActivate(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_ACTIVATE) {
+    // Under Wine the hook hears of other processes' windows too: only this thread's dialog.
+    if (code == HCBT_ACTIVATE && GetWindowThreadProcessId((HWND)wParam, nullptr) == GetCurrentThreadId()) {
         HWND dlg = (HWND)wParam;
         for (const Post& p : g_posts) {
             HWND target = p.toFocus ? GetDlgItem(dlg, IDOK) : dlg;

@@ -54,7 +54,11 @@ inline LRESULT CALLBACK OnBoxActivate(int code, WPARAM wParam, LPARAM lParam)
 {
     HWND box = (HWND)wParam;
     std::vector<HWND>& seen = BoxesSeen();
-    if (code == HCBT_ACTIVATE && ClassOf(box) == "#32770" && std::find(seen.begin(), seen.end(), box) == seen.end()) {
+    // Under Wine the hook hears of other processes' windows too (a test beside this one
+    // showing its own box): only this thread's own are answered.
+    if (code == HCBT_ACTIVATE && ClassOf(box) == "#32770" &&
+        GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId() &&
+        std::find(seen.begin(), seen.end(), box) == seen.end()) {
         seen.push_back(box);
         HWND text = GetDlgItem(box, 0xFFFF);
         Boxes().push_back({text ? WindowText(text) : "", WindowText(box)});

@@ -58,7 +58,9 @@ void WriteAll(const std::string& path, const smf::Bytes& b)
 
 // Any dialog that shows up is cancelled (or, when a test asks, confirmed with the name it
 // starts with) and counted, so a wrong dialog cannot hang the test. A dialog is activated
-// again whenever another program's window took the focus meanwhile: each counts once.
+// again whenever another program's window took the focus meanwhile: each counts once. Under
+// Wine the hook also hears of other processes' windows being activated (a test beside this
+// one showing its own dialog): only this thread's own count.
 int dialogs;
 bool confirmDialogs;
 HHOOK hook;
@@ -69,7 +71,8 @@ LRESULT CALLBACK CancelDialogs(int code, WPARAM wParam, LPARAM lParam)
         char cls[32] = "";
         GetClassNameA((HWND)wParam, cls, sizeof cls);
         HWND box = (HWND)wParam;
-        if (lstrcmpA(cls, "#32770") == 0 && std::find(dialogsSeen.begin(), dialogsSeen.end(), box) == dialogsSeen.end()) {
+        if (lstrcmpA(cls, "#32770") == 0 && GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId() &&
+            std::find(dialogsSeen.begin(), dialogsSeen.end(), box) == dialogsSeen.end()) {
             dialogsSeen.push_back(box);
             ++dialogs;
             PostMessageA((HWND)wParam, WM_COMMAND, confirmDialogs ? IDOK : IDCANCEL, 0);
