@@ -139,7 +139,7 @@ const ::testing::Environment* const cleaner = ::testing::AddGlobalTestEnvironmen
 
 }  // namespace
 
-// The run's folder is also its temporary folder, and that of every player it starts: the
+// The run's folder holds its own temporary folder, which every player it starts shares: the
 // playback copies a test finds there are its player's, never the temporary files of a test
 // running beside it.
 std::string WorkDir()
@@ -150,8 +150,10 @@ std::string WorkDir()
         snprintf(name, sizeof name, "zulin-e2e-%lu\\", (unsigned long)GetCurrentProcessId());
         dir = TempPath() + name;
         CreateDirectoryA(dir.c_str(), NULL);
-        SetEnvironmentVariableA("TMP", dir.c_str());
-        SetEnvironmentVariableA("TEMP", dir.c_str());
+        const std::string temp = dir + "temp\\";
+        CreateDirectoryA(temp.c_str(), NULL);
+        SetEnvironmentVariableA("TMP", temp.c_str());
+        SetEnvironmentVariableA("TEMP", temp.c_str());
     }
     return dir;
 }
