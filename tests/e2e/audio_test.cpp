@@ -735,27 +735,49 @@ TEST_F(Live, APlayFromTheStartIsTheSamplesOfItsExport)
     const double from = rec_.SecondsAt(played) - 0.1;
     const size_t b = FirstSoundFrame(live, from > 0 ? (size_t)(from * 44100) : 0);
     // Where the machine starves the sound server, the sink plays silence until the stream
-    // comes again: such frames are counted apart, every other frame must be the file's.
+    // comes again, and Wine's output drops what the server did not take meanwhile: such
+    // silence is counted apart, and within a tenth of a second after it the recording may go
+    // on from later in the file. Every other frame must be the file's, in order.
     const size_t n = 2 * 44100;
     ASSERT_LE(a + n, exported.frames());
-    size_t differ = 0, inserted = 0;
+    auto same = [&](size_t i, size_t j) {
+        return i < exported.frames() && j < live.frames() && exported.left[i] == live.left[j] &&
+               exported.right[i] == live.right[j];
+    };
+    auto goesOnFrom = [&](size_t i, size_t j) {
+        for (size_t k = 0; k < 32; ++k)
+            if (!same(i + k, j + k))
+                return false;
+        return true;
+    };
+    size_t differ = 0, inserted = 0, dropped = 0, silenceEnd = 0;
     double signal = 0, error = 0;
     for (size_t i = a, j = b; i < a + n && j < live.frames(); ++j) {
-        const float xl = exported.left[i], xr = exported.right[i], yl = live.left[j], yr = live.right[j];
-        if (xl != yl || xr != yr) {
-            if (yl == 0.0f && yr == 0.0f) {
-                ++inserted;
-                continue;
-            }
-            ++differ;
+        if (!same(i, j) && live.left[j] == 0.0f && live.right[j] == 0.0f) {
+            ++inserted;
+            silenceEnd = j + 1;
+            continue;
         }
+        if (!same(i, j) && silenceEnd > 0 && j < silenceEnd + 44100 / 10) {
+            size_t k = i + 1;
+            while (k < i + 44100 / 2 && !goesOnFrom(k, j))
+                ++k;
+            if (goesOnFrom(k, j)) {
+                dropped += k - i;
+                i = k;
+            }
+        }
+        const float xl = exported.left[i], xr = exported.right[i], yl = live.left[j], yr = live.right[j];
+        if (!same(i, j))
+            ++differ;
         signal += (double)xl * xl + (double)xr * xr;
         error += (double)(xl - yl) * (xl - yl) + (double)(xr - yr) * (xr - yr);
         ++i;
     }
     ASSERT_LT(inserted, (size_t)44100) << "the recording ends before the export's first two seconds";
     printf("live against export over %zu frames: %zu frames differ (%.1f dB below the signal), %zu frames of the "
-           "server's silence between\n", n, differ, error > 0 ? 10 * std::log10(signal / error) : 999.0, inserted);
+           "server's silence between, %zu dropped\n", n, differ, error > 0 ? 10 * std::log10(signal / error) : 999.0,
+           inserted, dropped);
     EXPECT_EQ(differ, 0u) << "error " << 10 * std::log10(signal / std::max(error, 1e-30)) << " dB below the signal";
 }
 
